@@ -1,0 +1,38 @@
+# Everything a newcomer needs: `make run` and `make test` install what is
+# missing, build, and run.
+BUILD ?= build
+JOBS ?= 2
+CMAKE_FLAGS ?=
+
+.PHONY: all deps configure build run test bench fuzz clean
+
+all: build
+
+deps:
+	@scripts/install-deps.sh
+
+$(BUILD)/CMakeCache.txt:
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS)
+
+configure: deps $(BUILD)/CMakeCache.txt
+
+build: configure
+	cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	@if [ -z "$$DISPLAY" ]; then \
+	  echo "No display is set. Run the plug-in on a virtual X server instead:"; \
+	  echo "  xvfb-run -a -s '-screen 0 1280x1024x24' $(BUILD)/quarn-host"; \
+	  echo "or set DISPLAY to your X display and run 'make run' again."; \
+	  exit 1; \
+	fi
+	$(BUILD)/quarn-host
+
+test: build
+	scripts/with-display.sh ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+bench: build
+	scripts/run-benchmarks.sh $(BUILD)
+
+clean:
+	rm -rf $(BUILD)

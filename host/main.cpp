@@ -1,0 +1,185 @@
+// quarn-host: plays Quarn's side of the plug-in contract. Loads the module,
+// asks who it is, installs the callback, runs it and receives the map text.
+#include <dlfcn.h>
+#include <limits.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <string>
+
+#include "host/map_text_reader.h"
+#include "plugin/host_contract.h"
+
+namespace {
+
+struct Options {
+  std::string module;
+  int runs = 1;
+  bool setCallback = true;
+  std::string saveTo;
+  std::string summarize;
+};
+
+struct Exports {
+  int (*type)() = nullptr;
+  const char* (*name)() = nullptr;
+  const char* (*description)() = nullptr;
+  const char* (*quarnVersion)() = nullptr;
+  const char* (*version)() = nullptr;
+  const char* (*author)() = nullptr;
+  const char* (*email)() = nullptr;
+  void (*setCallback)(HostCallback) = nullptr;
+  void (*execute)() = nullptr;
+};
+
+Options options;
+int received = 0;
+int badRecords = 0;
+
+void Usage(FILE* out) {
+  std::fprintf(out,
+               "usage: quarn-host [options]\n"
+               "  --module PATH     plug-in module to load (default: AdvancedRelievo.so beside\n"
+               "                    this program)\n"
+               "  --runs N          run the plug-in N times in the same load (default 1)\n"
+               "  --no-callback     do not install the host callback\n"
+               "  --save FILE       save the received map text to FILE\n"
+               "  --summarize FILE  print the summary of a map text file and exit\n"
+               "  --help            show this help\n");
+}
+
+std::string DefaultModule() {
+  char self[PATH_MAX];
+  ssize_t n = readlink("/proc/self/exe", self, sizeof(self) - 1);
+  if (n <= 0) return "./AdvancedRelievo.so";
+  self[n] = '\0';
+  std::string path(self);
+  return path.substr(0, path.rfind('/') + 1) + "AdvancedRelievo.so";
+}
+
+void ReceiveLandscape(PluginCallbackData data) {
+  ++received;
+  std::string problem = CheckCallbackRecord(data);
+  if (!problem.empty()) {
+    ++badRecords;
+    std::printf("received: bad record: %s\n", problem.c_str());
+    std::fflush(stdout);
+    return;
+  }
+  std::string text(data.text, data.size - 1);
+  MapSummary summary;
+  std::string error;
+  if (ReadMapText(text, &summary, &error))
+    std::printf("received: %d bytes, %s\n", data.size, FormatSummary(summary).c_str());
+  else
+    std::printf("received: %d bytes, not a map text: %s\n", data.size, error.c_str());
+  if (!options.saveTo.empty()) {
+    std::ofstream out(options.saveTo, std::ios::binary);
+    out << text;
+    if (!out) std::printf("received: could not save to %s\n", options.saveTo.c_str());
+  }
+  std::fflush(stdout);
+}
+
+template <typename F>
+bool Resolve(void* module, const char* name, F* fn) {
+  *fn = reinterpret_cast<F>(dlsym(module, name));
+  if (!*fn) std::fprintf(stderr, "quarn-host: the module has no export %s\n", name);
+  return *fn != nullptr;
+}
+
+int Summarize(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    std::fprintf(stderr, "quarn-host: cannot read %s\n", path.c_str());
+    return 1;
+  }
+  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  MapSummary summary;
+  std::string error;
+  if (!ReadMapText(text, &summary, &error)) {
+    std::fprintf(stderr, "quarn-host: %s: %s\n", path.c_str(), error.c_str());
+    return 1;
+  }
+  std::printf("%s\n", FormatSummary(summary).c_str());
+  return 0;
+}
+
+bool ParseArgs(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    std::string a = argv[i];
+    auto value = [&](std::string* out) {
+      if (i + 1 >= argc) return false;
+      *out = argv[++i];
+      return true;
+    };
+    std::string v;
+    if (a == "--help" || a == "-h") {
+      Usage(stdout);
+      std::exit(0);
+    } else if (a == "--module") {
+      if (!value(&options.module)) return false;
+    } else if (a == "--runs") {
+      if (!value(&v)) return false;
+      options.runs = std::atoi(v.c_str());
+      if (options.runs < 1) return false;
+    } else if (a == "--no-callback") {
+      options.setCallback = false;
+    } else if (a == "--save") {
+      if (!value(&options.saveTo)) return false;
+    } else if (a == "--summarize") {
+      if (!value(&options.summarize)) return false;
+    } else {
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (!ParseArgs(argc, argv)) {
+    Usage(stderr);
+    return 2;
+  }
+  if (!options.summarize.empty()) return Summarize(options.summarize);
+  if (options.module.empty()) options.module = DefaultModule();
+
+  void* module = dlopen(options.module.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (!module) {
+    std::fprintf(stderr, "quarn-host: cannot load %s: %s\n", options.module.c_str(), dlerror());
+    return 1;
+  }
+  Exports e;
+  bool ok = Resolve(module, "PluginType", &e.type);
+  ok = Resolve(module, "PluginName", &e.name) && ok;
+  ok = Resolve(module, "PluginDescription", &e.description) && ok;
+  ok = Resolve(module, "PluginQuarnVersion", &e.quarnVersion) && ok;
+  ok = Resolve(module, "PluginVersion", &e.version) && ok;
+  ok = Resolve(module, "PluginAuthor", &e.author) && ok;
+  ok = Resolve(module, "PluginEmail", &e.email) && ok;
+  ok = Resolve(module, "PluginSetCallback", &e.setCallback) && ok;
+  ok = Resolve(module, "PluginExecute", &e.execute) && ok;
+  if (!ok) return 1;
+
+  std::printf("type: %d\nname: %s\ndescription: %s\nquarn version: %s\nversion: %s\n"
+              "author: %s\nemail: %s\n",
+              e.type(), e.name(), e.description(), e.quarnVersion(), e.version(), e.author(),
+              e.email());
+  std::fflush(stdout);
+  if (options.setCallback) e.setCallback(ReceiveLandscape);
+  for (int run = 1; run <= options.runs; ++run) {
+    std::printf("run %d: start\n", run);
+    std::fflush(stdout);
+    e.execute();
+    std::printf("run %d: end\n", run);
+    std::fflush(stdout);
+  }
+  std::printf("landscapes received: %d\n", received);
+  // The module stays loaded until exit, as in Quarn (FLTK keeps handlers registered).
+  return badRecords == 0 ? 0 : 3;
+}

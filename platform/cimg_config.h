@@ -1,0 +1,26 @@
+// The one place CImg is configured and included: every file must see the same
+// CImg (same display back-end, same options), or the library's inline statics
+// would differ between translation units.
+#pragma once
+
+#ifndef cimg_display
+#if defined(_WIN32)
+#define cimg_display 2  // GDI windows
+#else
+#define cimg_display 1  // X11 windows
+#endif
+#endif
+
+// Errors come back as exceptions that our callers turn into messages; CImg
+// itself should neither print nor pop up dialogs.
+#define cimg_verbosity 0
+
+#include <CImg.h>
+
+// CImg's X11 back-end drags in Xlib macros that collide with ordinary names.
+#ifdef None
+#undef None
+#endif
+#ifdef Bool
+#undef Bool
+#endif

@@ -1,0 +1,63 @@
+// The few operating-system services the plug-in needs: owner-less message
+// boxes, file dialogs and temporary files. Product code calls these free
+// functions; the implementation behind them is swappable (tests install a
+// scripted one), so no test-only branches live in product code.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace platform {
+
+enum class MessageIcon { Information, Exclamation };
+
+// One line of a file dialog's type list: "Bitmap only(*.bmp)" / "*.bmp".
+// Patterns are separated by ';' as in the Win32 filter strings.
+struct FileFilter {
+  std::string description;
+  std::string patterns;
+};
+
+class Platform {
+ public:
+  virtual ~Platform() = default;
+  // Blocks until the user closes the box (a nested event loop runs meanwhile).
+  virtual void ShowMessage(const std::string& title, const std::string& text, MessageIcon icon) = 0;
+  // Returns false when the user cancels or the dialog fails; the first filter
+  // is selected. The open dialog only accepts existing files.
+  virtual bool OpenFileDialog(const std::string& title, const std::vector<FileFilter>& filters,
+                              std::string* path) = 0;
+  // Asks before overwriting an existing file. No extension is added.
+  virtual bool SaveFileDialog(const std::string& title, const std::vector<FileFilter>& filters,
+                              std::string* path) = 0;
+  // Creates a new, unique, empty file in the user's temporary directory whose
+  // name starts with prefix and ends in a three-letter extension.
+  virtual bool MakeTempFile(const std::string& prefix, std::string* path) = 0;
+  virtual bool RemoveFile(const std::string& path) = 0;
+};
+
+// The implementation in use: the native one unless a test installed another.
+Platform& Current();
+// Installs p (not owned) for the calls that follow; nullptr restores the native one.
+void Install(Platform* p);
+
+// Longest path the dialogs hand back, as the Win32 1024-byte buffers allow.
+constexpr std::size_t kMaxPath = 1023;
+
+inline void ShowMessage(const std::string& title, const std::string& text, MessageIcon icon) {
+  Current().ShowMessage(title, text, icon);
+}
+inline bool OpenFileDialog(const std::string& title, const std::vector<FileFilter>& filters,
+                           std::string* path) {
+  return Current().OpenFileDialog(title, filters, path);
+}
+inline bool SaveFileDialog(const std::string& title, const std::vector<FileFilter>& filters,
+                           std::string* path) {
+  return Current().SaveFileDialog(title, filters, path);
+}
+inline bool MakeTempFile(const std::string& prefix, std::string* path) {
+  return Current().MakeTempFile(prefix, path);
+}
+inline bool RemoveFile(const std::string& path) { return Current().RemoveFile(path); }
+
+}  // namespace platform

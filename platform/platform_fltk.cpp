@@ -1,0 +1,118 @@
+// Native services on X11 through FLTK's own dialogs and POSIX files.
+#include <FL/Fl.H>
+#include <FL/Fl_Native_File_Chooser.H>
+#include <FL/fl_ask.H>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+
+#include "platform/platform.h"
+
+namespace platform {
+namespace {
+
+// "*.bmp;*.jpg" becomes "*.{bmp,jpg}", the pattern syntax of FLTK's chooser.
+std::string FltkPattern(const std::string& patterns) {
+  std::vector<std::string> exts;
+  std::size_t start = 0;
+  while (start <= patterns.size()) {
+    std::size_t end = patterns.find(';', start);
+    if (end == std::string::npos) end = patterns.size();
+    std::string p = patterns.substr(start, end - start);
+    if (p.rfind("*.", 0) == 0) exts.push_back(p.substr(2));
+    start = end + 1;
+  }
+  if (exts.size() == 1) return "*." + exts[0];
+  std::string out = "*.{";
+  for (std::size_t i = 0; i < exts.size(); ++i) out += (i ? "," : "") + exts[i];
+  return out + "}";
+}
+
+std::string FltkFilter(const std::vector<FileFilter>& filters) {
+  std::string out;
+  for (const FileFilter& f : filters) out += f.description + "\t" + FltkPattern(f.patterns) + "\n";
+  return out;
+}
+
+bool Exists(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool RunChooser(Fl_Native_File_Chooser::Type type, int options, const std::string& title,
+                const std::vector<FileFilter>& filters, std::string* path) {
+  // FLTK's own chooser everywhere, so the dialog is the same on every desktop.
+  Fl::option(Fl::OPTION_FNFC_USES_GTK, false);
+  Fl_Native_File_Chooser chooser;
+  chooser.type(type);
+  chooser.options(options);
+  chooser.title(title.c_str());
+  std::string filter = FltkFilter(filters);
+  chooser.filter(filter.c_str());
+  chooser.filter_value(0);
+  if (chooser.show() != 0) return false;  // cancelled (1) or failed (-1)
+  const char* chosen = chooser.filename();
+  if (!chosen || !*chosen) return false;
+  std::string result(chosen);
+  if (result.size() > kMaxPath) {
+    fl_message_title("Warning");
+    fl_alert("The path is longer than %d characters and cannot be used.", int(kMaxPath));
+    return false;
+  }
+  *path = result;
+  return true;
+}
+
+class FltkPlatform : public Platform {
+ public:
+  void ShowMessage(const std::string& title, const std::string& text, MessageIcon icon) override {
+    fl_message_title(title.c_str());
+    if (icon == MessageIcon::Exclamation)
+      fl_alert("%s", text.c_str());
+    else
+      fl_message("%s", text.c_str());
+  }
+
+  bool OpenFileDialog(const std::string& title, const std::vector<FileFilter>& filters,
+                      std::string* path) override {
+    for (;;) {
+      if (!RunChooser(Fl_Native_File_Chooser::BROWSE_FILE, 0, title, filters, path)) return false;
+      if (Exists(*path)) return true;
+      fl_message_title(title.c_str());
+      fl_alert("%s\nFile not found.\nCheck the file name and try again.", path->c_str());
+    }
+  }
+
+  bool SaveFileDialog(const std::string& title, const std::vector<FileFilter>& filters,
+                      std::string* path) override {
+    return RunChooser(Fl_Native_File_Chooser::BROWSE_SAVE_FILE,
+                      Fl_Native_File_Chooser::SAVEAS_CONFIRM, title, filters, path);
+  }
+
+  bool MakeTempFile(const std::string& prefix, std::string* path) override {
+    const char* dir = getenv("TMPDIR");
+    std::string base = (dir && *dir) ? dir : "/tmp";
+    if (base.back() != '/') base += '/';
+    std::string templ = base + prefix + "XXXXXX.tmp";
+    std::vector<char> buf(templ.begin(), templ.end());
+    buf.push_back('\0');
+    int fd = mkstemps(buf.data(), 4);
+    if (fd < 0) return false;
+    close(fd);
+    *path = buf.data();
+    return true;
+  }
+
+  bool RemoveFile(const std::string& path) override { return std::remove(path.c_str()) == 0; }
+};
+
+}  // namespace
+
+Platform& Native() {
+  static FltkPlatform native;
+  return native;
+}
+
+}  // namespace platform

@@ -1,0 +1,72 @@
+#include "plugin/plugin_run.h"
+
+#include <FL/Fl.H>
+#include <FreeImage.h>
+
+#include <cstdio>
+#include <memory>
+
+#include "editor/editor_idle.h"
+#include "platform/platform.h"
+#include "plugin/plugin_state.h"
+#include "preview/my_gl_win.h"
+#include "terrain/generators.h"
+#include "ui/control_window.h"
+
+namespace {
+
+bool running = false;
+
+// FreeImage passes its own enum; the handler itself works on plain ints.
+void FreeImageHook(FREE_IMAGE_FORMAT format, const char* message) {
+  FreeImageMessageHandler(static_cast<int>(format), message);
+}
+
+// Clears the run's objects however the run is left, so nothing dangles.
+struct RunObjects {
+  ~RunObjects() {
+    StopEditorPump();
+    delete editorDisplay;
+    editorDisplay = nullptr;
+    delete previewWindow;
+    previewWindow = nullptr;
+    delete controlWindow;
+    controlWindow = nullptr;
+    running = false;
+  }
+};
+
+}  // namespace
+
+std::string FormatFreeImageMessage(int format, const char* message) {
+  char buffer[1024];
+  std::snprintf(buffer, sizeof(buffer), "%d : %s", format, message ? message : "");
+  return buffer;
+}
+
+void FreeImageMessageHandler(int format, const char* message) {
+  platform::ShowMessage("Warning", FormatFreeImageMessage(format, message),
+                        platform::MessageIcon::Exclamation);
+}
+
+bool PluginRunning() { return running; }
+
+void RunPlugin() {
+  // One set of run windows exists; a nested call (say from the host's
+  // callback) must leave the running run alone.
+  if (running) return;
+  running = true;
+  RunObjects objects;
+
+  StartupTerrain(heightmap);
+  editorDisplay = new cimg_library::CImgDisplay(heightmap, "Heightmap", 1, false, false);
+  previewWindow = new MyGlWin(0, 0, 300, 300, "Landscape 3D View");
+  controlWindow = new ControlWindow();
+  FreeImage_SetOutputMessage(FreeImageHook);
+  controlWindow->show();
+  previewWindow->size_range(300, 300, 0, 0, 0, 0, 0);
+  previewWindow->show();
+  previewWindow->redraw();
+  StartEditorPump();
+  Fl::run();
+}

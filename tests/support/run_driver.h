@@ -1,0 +1,15 @@
+// Drives a whole plug-in run in-process: each step is called from the toolkit
+// loop after the previous one, so tests act on the live windows.
+#pragma once
+
+#include <functional>
+#include <vector>
+
+// Runs PluginExecute() and calls the steps in order, `interval` seconds apart.
+// After the last step the run is asked to close. If the run has not ended
+// `timeout` seconds after it started, every window is hidden and the test fails.
+void RunWithSteps(const std::vector<std::function<void()>>& steps, double interval = 0.05,
+                  double timeout = 30.0);
+
+// Lets the toolkit process pending events for about `seconds`.
+void PumpEvents(double seconds);
