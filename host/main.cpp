@@ -19,6 +19,7 @@ struct Options {
   std::string module;
   int runs = 1;
   bool setCallback = true;
+  bool identifyOnly = false;
   std::string saveTo;
   std::string summarize;
 };
@@ -45,6 +46,7 @@ void Usage(FILE* out) {
                "  --module PATH     plug-in module to load (default: AdvancedRelievo.so beside\n"
                "                    this program)\n"
                "  --runs N          run the plug-in N times in the same load (default 1)\n"
+               "  --identify        print the module's identity and exit without a run\n"
                "  --no-callback     do not install the host callback\n"
                "  --save FILE       save the received map text to FILE\n"
                "  --summarize FILE  print the summary of a map text file and exit\n"
@@ -126,6 +128,8 @@ bool ParseArgs(int argc, char** argv) {
       if (!value(&v)) return false;
       options.runs = std::atoi(v.c_str());
       if (options.runs < 1) return false;
+    } else if (a == "--identify") {
+      options.identifyOnly = true;
     } else if (a == "--no-callback") {
       options.setCallback = false;
     } else if (a == "--save") {
@@ -171,6 +175,7 @@ int main(int argc, char** argv) {
               e.type(), e.name(), e.description(), e.quarnVersion(), e.version(), e.author(),
               e.email());
   std::fflush(stdout);
+  if (options.identifyOnly) return 0;
   if (options.setCallback) e.setCallback(ReceiveLandscape);
   for (int run = 1; run <= options.runs; ++run) {
     std::printf("run %d: start\n", run);

@@ -13,6 +13,7 @@ struct Script {
   const std::vector<std::function<void()>>* steps;
   std::size_t next = 0;
   double interval;
+  bool closeAfterSteps;
   bool timedOut = false;
 };
 
@@ -21,7 +22,7 @@ void StepCallback(void* data) {
   if (s->next < s->steps->size()) {
     (*s->steps)[s->next++]();
     Fl::repeat_timeout(s->interval, StepCallback, data);
-  } else {
+  } else if (s->closeAfterSteps) {
     closeRequest = 1;
   }
 }
@@ -35,8 +36,8 @@ void TimeoutCallback(void* data) {
 }  // namespace
 
 void RunWithSteps(const std::vector<std::function<void()>>& steps, double interval,
-                  double timeout) {
-  Script script{&steps, 0, interval};
+                  double timeout, bool closeAfterSteps) {
+  Script script{&steps, 0, interval, closeAfterSteps};
   Fl::add_timeout(interval, StepCallback, &script);
   Fl::add_timeout(timeout, TimeoutCallback, &script);
   PluginExecute();

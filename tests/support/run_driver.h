@@ -6,10 +6,11 @@
 #include <vector>
 
 // Runs PluginExecute() and calls the steps in order, `interval` seconds apart.
-// After the last step the run is asked to close. If the run has not ended
+// After the last step the run is asked to close, unless closeAfterSteps is
+// false (the steps themselves must then end the run). If the run has not ended
 // `timeout` seconds after it started, every window is hidden and the test fails.
 void RunWithSteps(const std::vector<std::function<void()>>& steps, double interval = 0.05,
-                  double timeout = 30.0);
+                  double timeout = 30.0, bool closeAfterSteps = true);
 
 // Lets the toolkit process pending events for about `seconds`.
 void PumpEvents(double seconds);
