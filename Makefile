@@ -1,10 +1,12 @@
 # Everything a newcomer needs: `make run` and `make test` install what is
 # missing, build, and run.
 BUILD ?= build
+ASAN_BUILD ?= build-asan
 JOBS ?= 2
 CMAKE_FLAGS ?=
+FUZZ_SECONDS ?= 60
 
-.PHONY: all deps configure build run test bench fuzz clean
+.PHONY: all deps configure build run test test-unit test-sanitize bench fuzz clean
 
 all: build
 
@@ -28,11 +30,21 @@ run: build
 	fi
 	$(BUILD)/quarn-host
 
-test: build
+# The whole suite, then the same tests built with AddressSanitizer and
+# UndefinedBehaviorSanitizer.
+test: test-unit test-sanitize
+
+test-unit: build
 	scripts/with-display.sh ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+test-sanitize: deps
+	scripts/test-sanitized.sh $(ASAN_BUILD) $(JOBS)
 
 bench: build
 	scripts/run-benchmarks.sh $(BUILD)
 
+fuzz: deps
+	scripts/run-fuzzers.sh build-fuzz $(FUZZ_SECONDS)
+
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) build-fuzz

@@ -55,8 +55,9 @@ TEST(PluginRun, ClosingTheEditorWindowDoesNotEndTheRun) {
   ScopedFakePlatform platform;
   RunWithSteps({[] { editorDisplay->close(); },
                 [] {
-                  EXPECT_FALSE(editorDisplay->is_closed());
+                  EXPECT_TRUE(WaitUntil([] { return !editorDisplay->is_closed(); }));
                   EXPECT_TRUE(previewWindow->shown());
+                  EXPECT_TRUE(controlWindow->window->shown());
                 }});
 }
 

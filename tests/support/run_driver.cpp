@@ -54,3 +54,8 @@ void PumpEvents(double seconds) {
     left -= 0.01;
   }
 }
+
+bool WaitUntil(const std::function<bool()>& pred, double seconds) {
+  for (double left = seconds; left > 0 && !pred(); left -= 0.01) Fl::wait(0.01);
+  return pred();
+}

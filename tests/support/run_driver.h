@@ -14,3 +14,7 @@ void RunWithSteps(const std::vector<std::function<void()>>& steps, double interv
 
 // Lets the toolkit process pending events for about `seconds`.
 void PumpEvents(double seconds);
+
+// Processes events until pred() holds or `seconds` have passed; returns pred().
+// Usable inside a step: other windows, idle and timer work go on meanwhile.
+bool WaitUntil(const std::function<bool()>& pred, double seconds = 5.0);

@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Builds the library, module, host and tests with AddressSanitizer and
+# UndefinedBehaviorSanitizer and runs the tests; any report fails the run.
+set -euo pipefail
+build=${1:-build-asan}
+jobs=${2:-2}
+here=$(cd "$(dirname "$0")" && pwd)
+root=$(dirname "$here")
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Debug -DRELIEVO_SANITIZE=ON \
+  -DRELIEVO_BUILD_BENCHMARKS=OFF >/dev/null
+cmake --build "$build" -j "$jobs"
+export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0:halt_on_error=1:detect_stack_use_after_return=0"
+export LSAN_OPTIONS="suppressions=$root/tests/sanitizer/lsan.supp:print_suppressions=0"
+export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1:suppressions=$root/tests/sanitizer/ubsan.supp"
+# The end-to-end suite drives real input with timing; it runs in the normal build only.
+"$here/with-display.sh" ctest --test-dir "$build" --output-on-failure -j "$jobs" -E '^e2e'
