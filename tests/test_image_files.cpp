@@ -2,10 +2,8 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 #include "imagefiles/image_files.h"
 #include "plugin/plugin_state.h"
@@ -15,8 +13,14 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Every test gets its own temporary directory (where "land" files must not
-// stay behind) and its own directory for the user's files.
+Heightmap Ramp(int side) {
+  Heightmap map(side, side, 1, 1);
+  cimg_forXY(map, x, y) map(x, y) = static_cast<unsigned char>(2 * x + y);
+  return map;
+}
+
+// Each test has a private temporary directory, which must end up empty, and a
+// directory for the user's files.
 class ImageFilesTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -24,47 +28,40 @@ class ImageFilesTest : public ::testing::Test {
     root_ = mkdtemp(templ.data());
     fs::create_directories(root_ / "tmp");
     fs::create_directories(root_ / "user");
-    oldTmp_ = getenv("TMPDIR") ? getenv("TMPDIR") : "";
     setenv("TMPDIR", (root_ / "tmp").c_str(), 1);
   }
   void TearDown() override {
     EXPECT_TRUE(fs::is_empty(root_ / "tmp")) << "a temporary file was left behind";
+    unsetenv("TMPDIR");
     fs::remove_all(root_);
-    if (oldTmp_.empty())
-      unsetenv("TMPDIR");
-    else
-      setenv("TMPDIR", oldTmp_.c_str(), 1);
   }
   std::string User(const std::string& name) { return (root_ / "user" / name).string(); }
 
-  // A w x h colour image: the top half blue, the bottom half yellow.
+  // A w x h colour image, blue above yellow (Rec. 709 luma 18 and 237).
   std::string MakeImage(const std::string& name, int w, int h) {
     FIBITMAP* b = FreeImage_Allocate(w, h, 24);
-    for (int y = 0; y < h; ++y) {  // FreeImage stores the bottom row first
-      BYTE* row = FreeImage_GetScanLine(b, h - 1 - y);
+    for (int y = 0; y < h; ++y)  // from the top; FreeImage counts scan lines from the bottom
       for (int x = 0; x < w; ++x) {
-        bool top = y < h / 2;
-        row[3 * x + FI_RGBA_RED] = top ? 0 : 255;
-        row[3 * x + FI_RGBA_GREEN] = top ? 0 : 255;
-        row[3 * x + FI_RGBA_BLUE] = top ? 255 : 0;
+        BYTE top = y < h / 2 ? 255 : 0;
+        RGBQUAD c{top, BYTE(255 - top), BYTE(255 - top), 0};
+        FreeImage_SetPixelColor(b, x, h - 1 - y, &c);
       }
-    }
     std::string path = User(name);
     EXPECT_TRUE(FreeImage_Save(FreeImage_GetFIFFromFilename(path.c_str()), b, path.c_str(), 0));
     FreeImage_Unload(b);
     return path;
   }
 
+  // Loads into a 5 x 5 map of 7s with index 3, so that untouched output shows.
+  ImageFileResult Load(const std::string& path, Heightmap* map, int* index) {
+    map->assign(5, 5, 1, 1, 7);
+    *index = 3;
+    return LoadImageFile(path, map, index);
+  }
+
   fs::path root_;
-  std::string oldTmp_;
   ScopedFakePlatform platform_;
 };
-
-Heightmap Ramp(int side) {
-  Heightmap map(side, side, 1, 1);
-  cimg_forXY(map, x, y) map(x, y) = static_cast<unsigned char>(2 * x + y);
-  return map;
-}
 
 TEST(MapSizeRule, PicksLargestSideWithinOnePointThreeOfLongerImageSide) {
   const struct { int m, index; } rows[] = {{10000, 0}, {192, 0}, {191, 1}, {97, 1}, {96, 2},
@@ -79,95 +76,66 @@ TEST_F(ImageFilesTest, LoadsCommonFormatsAsStretchedLuminanceAtPickedSize) {
       {"c.tga", 20, 10, 4},       {"d.png", 10, 10, 0}};
   for (auto row : rows) {
     Heightmap map;
-    int index = -1;
-    ImageFileResult r = LoadImageFile(MakeImage(row.name, row.w, row.h), &map, &index);
-    ASSERT_TRUE(r.ok) << row.name << ": " << r.message;
-    int side = mapSizeTable[row.index];
+    int index, side = mapSizeTable[row.index];
+    ASSERT_TRUE(Load(MakeImage(row.name, row.w, row.h), &map, &index).ok) << row.name;
     EXPECT_EQ(index, row.index) << row.name;
-    EXPECT_EQ(map.width(), side);
-    EXPECT_EQ(map.height(), side);
-    EXPECT_EQ(map.spectrum(), 1);
-    // Blue above yellow, stretched over the whole square: Rec. 709 luma 18 and 237.
+    EXPECT_TRUE(map.width() == side && map.height() == side && map.spectrum() == 1) << row.name;
     EXPECT_NEAR(map(side / 2, side / 5), 18, 4) << row.name;
     EXPECT_NEAR(map(side / 2, side - 1 - side / 5), 237, 4) << row.name;
   }
 }
 
-TEST_F(ImageFilesTest, LoadsSixteenBitGreyAndPnmByContent) {
+TEST_F(ImageFilesTest, LoadsSixteenBitGreyAndPnmFoundByContent) {
   FIBITMAP* deep = FreeImage_AllocateT(FIT_UINT16, 40, 40);
-  for (int y = 0; y < 40; ++y)
-    for (int x = 0; x < 40; ++x) reinterpret_cast<WORD*>(FreeImage_GetScanLine(deep, y))[x] = 1000 * x;
   ASSERT_TRUE(FreeImage_Save(FIF_PNG, deep, User("deep.png").c_str(), 0));
   FreeImage_Unload(deep);
-  MakeImage("e.ppm", 30, 30);
-  fs::rename(User("e.ppm"), User("e.pnm"));
-  for (const char* name : {"deep.png", "e.pnm"}) {
-    Heightmap map;
-    int index = -1;
-    EXPECT_TRUE(LoadImageFile(User(name), &map, &index).ok) << name;
-    EXPECT_EQ(index, 3) << name;
-  }
+  fs::rename(MakeImage("e.ppm", 30, 30), User("e.pnm"));  // ".pnm" names no format
+  Heightmap map;
+  int index;
+  EXPECT_TRUE(Load(User("deep.png"), &map, &index).ok && index == 3 && map.width() == 32);
+  EXPECT_TRUE(Load(User("e.pnm"), &map, &index).ok && index == 3 && map.width() == 32);
 }
 
-TEST_F(ImageFilesTest, UnreadableImagesChangeNothingAndSayWhy) {
+TEST_F(ImageFilesTest, UnreadableOrHugeImagesChangeNothingAndSayWhy) {
   std::ofstream(User("text.bmp")) << "not an image";
-  std::string png = MakeImage("whole.png", 64, 64);
-  fs::resize_file(png, fs::file_size(png) / 2);
   std::ofstream(User("noext")) << "not an image";
-  for (const char* name : {"text.bmp", "whole.png", "noext"}) {
-    Heightmap map(5, 5, 1, 1, 7);
-    int index = 3;
-    ImageFileResult r = LoadImageFile(User(name), &map, &index);
-    EXPECT_FALSE(r.ok) << name;
-    EXPECT_NE(r.message.find(name), std::string::npos) << r.message;
-    EXPECT_EQ(index, 3);
-    EXPECT_EQ(map.width(), 5);
-    EXPECT_EQ(map(2, 2), 7);
-  }
-}
-
-TEST_F(ImageFilesTest, RefusesHugeImageFromItsHeaderAlone) {
+  std::string cut = MakeImage("cut.png", 64, 64);
+  fs::resize_file(cut, fs::file_size(cut) / 2);
   // A real 9000 x 8000 PNG cut right after its header: only a reader that
   // never decodes the pixels can tell its size.
   FIBITMAP* huge = FreeImage_Allocate(9000, 8000, 1);
-  std::string path = User("huge.png");
-  ASSERT_TRUE(FreeImage_Save(FIF_PNG, huge, path.c_str(), 0));
+  ASSERT_TRUE(FreeImage_Save(FIF_PNG, huge, User("huge.png").c_str(), 0));
   FreeImage_Unload(huge);
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(User("huge.png"), std::ios::binary);
   std::string bytes((std::istreambuf_iterator<char>(in)), {});
-  fs::resize_file(path, bytes.find("IDAT") + 4);
-  ASSERT_EQ(FreeImage_Load(FIF_PNG, path.c_str(), 0), nullptr);
+  fs::resize_file(User("huge.png"), bytes.find("IDAT") + 4);
+  ASSERT_EQ(FreeImage_Load(FIF_PNG, User("huge.png").c_str(), 0), nullptr);
 
-  Heightmap map(5, 5, 1, 1, 7);
-  int index = 3;
-  ImageFileResult r = LoadImageFile(path, &map, &index);
-  EXPECT_FALSE(r.ok);
-  EXPECT_NE(r.message.find("9000 x 8000 pixels"), std::string::npos) << r.message;
-  EXPECT_EQ(index, 3);
-  EXPECT_EQ(map.width(), 5);
+  const struct { const char* name; const char* why; } rows[] = {
+      {"text.bmp", "could not be read"}, {"noext", "not in an image format"},
+      {"cut.png", "could not be read"}, {"huge.png", "9000 x 8000 pixels"}};
+  for (auto row : rows) {
+    Heightmap map;
+    int index;
+    ImageFileResult r = Load(User(row.name), &map, &index);
+    EXPECT_NE(r.message.find(row.why), std::string::npos) << r.message;
+    EXPECT_TRUE(!r.ok && index == 3 && map.width() == 5 && map(2, 2) == 7) << row.name;
+  }
 }
 
-TEST_F(ImageFilesTest, SavesEightBitGreyPngThatLoadsBackAtSameSize) {
+TEST_F(ImageFilesTest, SavesEightBitGreyImageOfTheMapTopRowFirst) {
   Heightmap map = Ramp(63);
-  std::string path = User("map.png");
-  ASSERT_TRUE(SaveImageFile(path, map).ok);
-  FIBITMAP* saved = FreeImage_Load(FreeImage_GetFileType(path.c_str()), path.c_str(), 0);
+  ASSERT_TRUE(SaveImageFile(User("map.png"), map).ok);
+  FIBITMAP* saved = FreeImage_Load(FreeImage_GetFileType(User("map.png").c_str()),
+                                   User("map.png").c_str(), 0);
   ASSERT_NE(saved, nullptr);
-  EXPECT_EQ(FreeImage_GetFileType(path.c_str()), FIF_PNG);
-  EXPECT_EQ(FreeImage_GetBPP(saved), 8u);
+  EXPECT_EQ(FreeImage_GetFileType(User("map.png").c_str()), FIF_PNG);
   EXPECT_EQ(FreeImage_GetColorType(saved), FIC_MINISBLACK);
-  EXPECT_EQ(FreeImage_GetWidth(saved), 63u);
-  EXPECT_EQ(FreeImage_GetHeight(saved), 63u);
-  EXPECT_EQ(FreeImage_GetScanLine(saved, 62)[10], map(10, 0));  // top row stays on top
+  EXPECT_EQ(FreeImage_GetBPP(saved), 8u);
+  EXPECT_TRUE(FreeImage_GetWidth(saved) == 63 && FreeImage_GetHeight(saved) == 63);
+  EXPECT_EQ(FreeImage_GetScanLine(saved, 62)[10], map(10, 0));
   EXPECT_EQ(FreeImage_GetScanLine(saved, 0)[40], map(40, 62));
   FreeImage_Unload(saved);
-
-  Heightmap back;
-  int index = -1;
-  ASSERT_TRUE(LoadImageFile(path, &back, &index).ok);
-  EXPECT_EQ(index, 2);
-  EXPECT_EQ(back.width(), 63);
-  EXPECT_LE((cimg_library::CImg<int>(back) - cimg_library::CImg<int>(map)).abs().max(), 8);  // the rescale smooths a little
 }
 
 TEST_F(ImageFilesTest, SaveThatCannotHappenWritesNothingAndSaysWhy) {
@@ -183,33 +151,16 @@ TEST_F(ImageFilesTest, SaveThatCannotHappenWritesNothingAndSaysWhy) {
   EXPECT_TRUE(fs::is_empty(root_ / "user"));
 }
 
-TEST_F(ImageFilesTest, TemporaryPgmHasCreatorHeaderAndIsCheckedOnReadBack) {
-  std::string path = User("t.pgm");
-  ASSERT_TRUE(WriteRawPgm(path, Ramp(16)));
-  std::ifstream in(path, std::ios::binary);
+TEST_F(ImageFilesTest, TemporaryPgmHasCreatorHeaderAndReadBackChecksTheSide) {
+  Heightmap ramp = Ramp(16);
+  ASSERT_TRUE(WriteRawPgm(User("t.pgm"), ramp));
+  std::ifstream in(User("t.pgm"), std::ios::binary);
   std::string bytes((std::istreambuf_iterator<char>(in)), {});
-  const std::string header = "P5\n# CREATOR: CImg : Original size=16x16x1x1\n16 16\n255\n";
-  EXPECT_EQ(bytes.substr(0, header.size()), header);
-  EXPECT_EQ(bytes.size(), header.size() + 256);
-
-  Heightmap map(5, 5, 1, 1, 7);
-  EXPECT_TRUE(ReadRawPgm(path, 16, &map));
-  EXPECT_EQ(map, Ramp(16));
-  EXPECT_FALSE(ReadRawPgm(path, 32, &map));  // not the side the conversion asked for
-  std::ofstream(path) << "P5\n16 16\n255\nshort";
-  EXPECT_FALSE(ReadRawPgm(path, 16, &map));
-  EXPECT_EQ(map, Ramp(16));
-}
-
-TEST_F(ImageFilesTest, NoTemporaryFileMeansSilentFailure) {
-  platform_.fake.failTempFiles = true;
+  EXPECT_EQ(bytes, "P5\n# CREATOR: CImg : Original size=16x16x1x1\n16 16\n255\n" +
+                       std::string(ramp.data(), ramp.data() + 256));
   Heightmap map;
-  int index = -1;
-  ImageFileResult r = LoadImageFile(MakeImage("a.png", 20, 20), &map, &index);
-  EXPECT_FALSE(r.ok);
-  EXPECT_TRUE(r.message.empty());
-  EXPECT_TRUE(SaveImageFile(User("b.png"), Ramp(16)).message.empty());
-  EXPECT_FALSE(fs::exists(User("b.png")));
+  EXPECT_TRUE(ReadRawPgm(User("t.pgm"), 16, &map) && map == ramp);
+  EXPECT_FALSE(ReadRawPgm(User("t.pgm"), 32, &map));
 }
 
 }  // namespace
