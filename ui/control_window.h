@@ -4,6 +4,7 @@
 
 class Fl_Widget;
 class Fl_Double_Window;
+class Fl_Group;
 class Fl_Choice;
 class Fl_Button;
 class Fl_Light_Button;
@@ -81,4 +82,12 @@ class ControlWindow {
   // ui/image_commands.cpp
   void LoadImage(Fl_Widget* w, void* data);
   void SaveImage(Fl_Widget* w, void* data);
+
+ private:
+  // One per tab page, in creation order; the "Paint" page is returned because
+  // it is the tab set's resizable page.
+  void BuildRenderingPage();
+  void BuildHeightmapPage();
+  void BuildLandPage();
+  Fl_Group* BuildPaintPage();
 };
