@@ -160,13 +160,7 @@ TEST_F(ControlWindowTest, WidgetTreeFollowsTheLayoutInCreationOrder) {
       EXPECT_NE(w->image(), nullptr);
     }
   }
-  // The members point at the widgets of their rows.
-  EXPECT_EQ(cw_->renderingModeChoice, widgets_[2]);
-  EXPECT_EQ(cw_->midColorButton, widgets_[6]);
-  EXPECT_EQ(cw_->secondFilterOptionsButton, widgets_[17]);
-  EXPECT_EQ(cw_->maxHeightChoice, widgets_[21]);
   EXPECT_EQ(cw_->fixDrawButton, widgets_[30]);
-  EXPECT_EQ(cw_->brushHeightSlider, widgets_[44]);
   EXPECT_EQ(cw_->brushMaxOutput, widgets_[47]);
   EXPECT_EQ(widgets_[0]->align(), 17);
   EXPECT_EQ(cw_->window->resizable(), widgets_[0]);
@@ -446,49 +440,54 @@ class OptionDialogTest : public ::testing::Test {
 };
 
 TEST_F(OptionDialogTest, OpenWithDefaultsLayoutAndRanges) {
-  Fl_Window* plasma = showPlasmaOptions();
-  EXPECT_EQ(Str(plasma->label()), "Plasma Options");
-  EXPECT_EQ(plasma->w(), 199);
-  EXPECT_EQ(plasma->h(), 237);
-  EXPECT_EQ(plasma->resizable(), plasma);
-  EXPECT_EQ(Str(plasma->child(2)->label()), "Apply");  // built third, shown third
-  EXPECT_EQ(Str(plasma->child(2)->tooltip()), "Apply these Settings");
-  EXPECT_EQ(Slider(plasma, "Alpha")->value(), 1);
-  EXPECT_EQ(Slider(plasma, "Alpha")->step(), 0);
-  EXPECT_EQ(Slider(plasma, "Beta")->maximum(), 4);
-  EXPECT_EQ(Slider(plasma, "Noise")->value(), 100);
-  EXPECT_EQ(Slider(plasma, "Noise")->align(), FL_ALIGN_TOP);
-
-  Fl_Window* morvi = showMorviGenOptions();
-  EXPECT_EQ(morvi->w(), 211);
-  EXPECT_EQ(Str(morvi->child(1)->label()), "Beta");  // created before Alpha
-  EXPECT_EQ(morvi->child(1)->y(), 135);
-  EXPECT_EQ(Slider(morvi, "Noise")->value(), 100);
-  EXPECT_EQ(Slider(morvi, "Alpha")->value(), 3);
-  EXPECT_DOUBLE_EQ(Slider(morvi, "Beta")->value(), 6.765);
-  EXPECT_DOUBLE_EQ(Slider(morvi, "Beta")->step(), 0.005);
-
-  Fl_Window* noise = showNoiseOptions();
-  EXPECT_EQ(noise->h(), 183);
-  Fl_Choice* type = dynamic_cast<Fl_Choice*>(noise->child(2));
+  using Open = Fl_Double_Window* (*)();
+  const Open erode1 = [] { return showErodeOptions(1); };
+  const Open dilate0 = [] { return showDilateOptions(0); };
+  struct {
+    Open open;
+    const char* title;
+    int w, h;
+    const char* slider;
+    double value, min, max, step;
+  } rows[] = {
+      {showPlasmaOptions, "Plasma Options", 199, 237, "Alpha", 1, 0, 4, 0},
+      {showPlasmaOptions, "Plasma Options", 199, 237, "Beta", 1, 0, 4, 0},
+      {showPlasmaOptions, "Plasma Options", 199, 237, "Noise", 100, 1, 1000, 1},
+      {showNoiseOptions, "Noise Options", 199, 183, "Sigma", 100, 1, 2000, 1},
+      {erode1, "Erode Options", 199, 131, "Times", 100, 1, 1000, 1},
+      {dilate0, "Dilate Options", 199, 131, "Times", 100, 1, 1000, 1},
+      {showMorviGenOptions, "Morvi Gen Options", 211, 230, "Noise", 100, 1, 1000, 1},
+      {showMorviGenOptions, "Morvi Gen Options", 211, 230, "Alpha", 3, 1, 10, 1},
+      {showMorviGenOptions, "Morvi Gen Options", 211, 230, "Beta", 6.765, 1, 10, 0.005},
+  };
+  for (const auto& r : rows) {
+    SCOPED_TRACE(std::string(r.title) + " " + r.slider);
+    Fl_Window* d = r.open();
+    EXPECT_EQ(Str(d->label()), r.title);
+    EXPECT_EQ(d->w(), r.w);
+    EXPECT_EQ(d->h(), r.h);
+    EXPECT_EQ(d->resizable(), d);
+    EXPECT_EQ(ShownWithTitle(r.title), 1);
+    Fl_Valuator* v = Slider(d, r.slider);
+    ASSERT_NE(v, nullptr);
+    EXPECT_DOUBLE_EQ(v->value(), r.value);
+    EXPECT_EQ(v->minimum(), r.min);
+    EXPECT_EQ(v->maximum(), r.max);
+    EXPECT_DOUBLE_EQ(v->step(), r.step);
+    EXPECT_EQ(v->align(), FL_ALIGN_TOP);
+    EXPECT_EQ(Str(ApplyButton(d)->tooltip()), "Apply these Settings");
+  }
+  EXPECT_EQ(filterOptionsSlot, 0);
+  // Creation order differs from screen order in two dialogs.
+  EXPECT_EQ(Str(showPlasmaOptions()->child(2)->label()), "Apply");
+  EXPECT_EQ(Str(showMorviGenOptions()->child(1)->label()), "Beta");
+  Fl_Choice* type = dynamic_cast<Fl_Choice*>(showNoiseOptions()->child(2));
   ASSERT_NE(type, nullptr);
   EXPECT_EQ(Str(type->label()), "Noise Type:");
   EXPECT_EQ(type->down_box(), FL_BORDER_BOX);
-  EXPECT_EQ(Str(type->text(0)), "Gaussian");
-  EXPECT_EQ(Str(type->text(2)), "Salt+Pepper");
+  EXPECT_EQ(Str(type->text(0)) + Str(type->text(1)) + Str(type->text(2)),
+            "GaussianUniformSalt+Pepper");
   EXPECT_EQ(type->value(), 0);
-  EXPECT_EQ(Slider(noise, "Sigma")->value(), 100);
-  EXPECT_EQ(Slider(noise, "Sigma")->maximum(), 2000);
-
-  for (int slot = 0; slot < 2; ++slot) {
-    Fl_Window* erode = showErodeOptions(slot);
-    EXPECT_EQ(Str(Slider(erode, "Times")->tooltip()), "Times you Want to Apply Erode Filter");
-    EXPECT_EQ(Slider(erode, "Times")->value(), 100);
-    Fl_Window* dilate = showDilateOptions(slot);
-    EXPECT_EQ(dilate->h(), 131);
-    EXPECT_EQ(Slider(dilate, "Times")->value(), 100);
-    EXPECT_EQ(filterOptionsSlot, slot);
-  }
 }
 
 TEST_F(OptionDialogTest, ApplyStoresPerSlotAndCloseBoxStoresNothing) {
