@@ -1,0 +1,180 @@
+#include "preview/draw_terrain.h"
+
+#include <FL/gl.h>
+
+#include <algorithm>
+
+namespace {
+
+// The surface needs at least one cell, and every row index used for Z must
+// exist in the map.
+bool HasCells(const Heightmap& map) { return map.width() >= 2 && map.height() == map.width(); }
+
+unsigned char LowestSample(const Heightmap& map) {
+  const unsigned char* first = map.data();
+  return *std::min_element(first, first + size_t(map.width()) * map.width());
+}
+
+// Preview position of sample (c, r) standing `rise` above the lowest sample.
+// The integer half in the numerator puts the centre of an odd side half a
+// cell off the origin; the exported terrain has the same offset.
+inline void SamplePosition(int c, int r, int n, int rise, TerrainScale s, float* p) {
+  const int half = n / 2;
+  const float span = n / 2.0f;
+  p[0] = float(c - half) / span * s.sx;
+  p[1] = float(rise) / 255.0f * s.sy;
+  p[2] = float(r - half) / span * s.sx;
+}
+
+ColorRamp CurrentRamp() { return MakeColorRamp(minColor, meanColor, maxColor); }
+
+TerrainScale CurrentScale() { return ComputeTerrainScale(maxWideness, maxHeight); }
+
+}  // namespace
+
+TerrainScale ComputeTerrainScale(int wideness, int height) {
+  TerrainScale s;
+  if (wideness >= height) {
+    s.sy = 2.0f * float(height) / float(wideness);
+  } else {
+    s.sx = float(wideness) / float(height);
+  }
+  return s;
+}
+
+ColorRamp MakeColorRamp(Rgb low, Rgb mean, Rgb high) {
+  const unsigned char lows[3] = {low.r, low.g, low.b};
+  const unsigned char means[3] = {mean.r, mean.g, mean.b};
+  const unsigned char highs[3] = {high.r, high.g, high.b};
+  ColorRamp ramp;
+  for (int k = 0; k < 3; ++k) {
+    const float m = lows[k] / 255.0f, a = means[k] / 255.0f, top = highs[k] / 255.0f;
+    ramp.a[k] = m;
+    ramp.b[k] = 4.0f * a + top + ramp.a[k];
+    ramp.c[k] = top - ramp.a[k] - ramp.b[k];
+  }
+  return ramp;
+}
+
+void ColorRamp::At(float t, float rgb[3]) const {
+  for (int k = 0; k < 3; ++k) rgb[k] = a[k] + b[k] * t + c[k] * t * t;
+}
+
+void BuildTerrainMesh(const Heightmap& map, int renderMode, TerrainScale scale,
+                      const ColorRamp& ramp, TerrainMesh* mesh) {
+  mesh->wire = renderMode != 0;
+  mesh->position.clear();
+  mesh->color.clear();
+  if (!HasCells(map)) return;
+
+  // Every sample's vertex is worked out once, then copied into each
+  // primitive that uses it.
+  const int n = map.width();
+  const unsigned char hmin = LowestSample(map);
+  static std::vector<float> samplePos, sampleRgb;
+  samplePos.resize(size_t(n) * n * 3);
+  sampleRgb.resize(mesh->wire ? 0 : size_t(n) * n * 3);
+  const unsigned char* sample = map.data();
+  for (int r = 0; r < n; ++r) {
+    for (int c = 0; c < n; ++c, ++sample) {
+      float* p = &samplePos[(size_t(r) * n + c) * 3];
+      SamplePosition(c, r, n, *sample - hmin, scale, p);
+      if (!mesh->wire) ramp.At(p[1], &sampleRgb[(size_t(r) * n + c) * 3]);
+    }
+  }
+
+  const size_t cells = size_t(n - 1) * (n - 1);
+  const size_t vertices = mesh->wire ? cells * 6 + size_t(n - 1) * 2 : cells * 4;
+  mesh->position.resize(vertices * 3);
+  mesh->color.resize(mesh->wire ? 0 : vertices * 3);
+  float* pos = mesh->position.data();
+  float* rgb = mesh->wire ? nullptr : mesh->color.data();
+  auto emit = [&](int c, int r) {
+    const size_t at = (size_t(r) * n + c) * 3;
+    pos = std::copy_n(&samplePos[at], 3, pos);
+    if (rgb) rgb = std::copy_n(&sampleRgb[at], 3, rgb);
+  };
+  for (int r = 0; r + 1 < n; ++r) {
+    for (int c = 0; c + 1 < n; ++c) {
+      // Shaded: one quad. Wire: its right, left and top edges.
+      emit(c + 1, r + 1);
+      emit(c + 1, r);
+      emit(c, r);
+      emit(c, r + 1);
+      if (!mesh->wire) continue;
+      emit(c, r);
+      emit(c + 1, r);
+    }
+  }
+  // The bottom edges of the last row, which no cell draws.
+  for (int k = 0; mesh->wire && k + 1 < n; ++k) {
+    emit(k, n - 1);
+    emit(k + 1, n - 1);
+  }
+}
+
+void DrawTerrain() {
+  // Kept between frames only so its buffers are not reallocated; every
+  // value in it is rebuilt from the live heightmap on each call.
+  static TerrainMesh mesh;
+  BuildTerrainMesh(heightmap, renderMode, CurrentScale(), CurrentRamp(), &mesh);
+  if (mesh.position.empty()) return;
+
+  // A single draw, as the single glBegin/glEnd it stands for: the rasteriser
+  // may place a silhouette pixel differently on each side of a split.
+  glEnableClientState(GL_VERTEX_ARRAY);
+  glVertexPointer(3, GL_FLOAT, 0, mesh.position.data());
+  if (mesh.wire) {
+    glColor3f(0.0f, 0.0f, 1.0f);
+  } else {
+    glEnableClientState(GL_COLOR_ARRAY);
+    glColorPointer(3, GL_FLOAT, 0, mesh.color.data());
+  }
+  glDrawArrays(mesh.wire ? GL_LINES : GL_QUADS, 0, GLsizei(mesh.position.size() / 3));
+  glDisableClientState(GL_COLOR_ARRAY);
+  glDisableClientState(GL_VERTEX_ARRAY);
+}
+
+void DrawTerrainImmediate() {
+  if (!HasCells(heightmap)) return;
+  const int n = heightmap.width();
+  const unsigned char hmin = LowestSample(heightmap);
+  const TerrainScale scale = CurrentScale();
+  const ColorRamp ramp = CurrentRamp();
+  const bool wire = renderMode != 0;
+  auto vertex = [&](int c, int r) {
+    float p[3];
+    SamplePosition(c, r, n, heightmap(c, r) - hmin, scale, p);
+    if (!wire) {
+      float rgb[3];
+      ramp.At(p[1], rgb);
+      glColor3f(rgb[0], rgb[1], rgb[2]);
+    }
+    glVertex3f(p[0], p[1], p[2]);
+  };
+
+  if (wire) {
+    glColor3f(0.0f, 0.0f, 1.0f);
+    glBegin(GL_LINES);
+  } else {
+    glBegin(GL_QUADS);
+  }
+  for (int r = 0; r + 1 < n; ++r) {
+    for (int c = 0; c + 1 < n; ++c) {
+      vertex(c + 1, r + 1);
+      vertex(c + 1, r);
+      vertex(c, r);
+      vertex(c, r + 1);
+      if (!wire) continue;
+      vertex(c, r);
+      vertex(c + 1, r);
+    }
+  }
+  if (wire) {
+    for (int k = 0; k + 1 < n; ++k) {
+      vertex(k, n - 1);
+      vertex(k + 1, n - 1);
+    }
+  }
+  glEnd();
+}
