@@ -1,3 +1,4 @@
+#include <FL/Fl_Choice.H>
 #include <FreeImage.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -8,6 +9,8 @@
 #include "imagefiles/image_files.h"
 #include "plugin/plugin_state.h"
 #include "tests/support/fake_platform.h"
+#include "tests/support/run_driver.h"
+#include "ui/control_window.h"
 
 namespace fs = std::filesystem;
 
@@ -161,6 +164,32 @@ TEST_F(ImageFilesTest, TemporaryPgmHasCreatorHeaderAndReadBackChecksTheSide) {
   Heightmap map;
   EXPECT_TRUE(ReadRawPgm(User("t.pgm"), 16, &map) && map == ramp);
   EXPECT_FALSE(ReadRawPgm(User("t.pgm"), 32, &map));
+}
+
+TEST_F(ImageFilesTest, SaveThenLoadInARunShowsTheMapAtItsSize) {
+  std::ofstream(User("text.bmp")) << "not an image";
+  FakePlatform& fake = platform_.fake;
+  fake.saveAnswers = {User("map.bmp")};
+  fake.openAnswers = {User("text.bmp"), User("map.bmp")};
+  RunWithSteps({[&] {
+                  heightmap = Ramp(63);
+                  mapSize = 63;
+                  controlWindow->SaveImage(nullptr, nullptr);
+                  heightmap.fill(0);
+                  controlWindow->LoadImage(nullptr, nullptr);
+                  EXPECT_STREQ(controlWindow->mapDimensionsChoice->text(), "249x249 px");
+                  EXPECT_TRUE(heightmap.width() == 63 && heightmap.max() == 0);
+                  EXPECT_EQ(fake.messages.size(), 1u);
+                  displayZoom = 3;
+                  controlWindow->LoadImage(nullptr, nullptr);
+                  EXPECT_STREQ(controlWindow->mapDimensionsChoice->text(), "63x63 px");
+                  EXPECT_TRUE(mapSize == 63 && displayZoom == 1 && editorDisplay->width() == 63);
+                }});
+  EXPECT_EQ(fake.openDialogs.at(0).title, "Load Image file");
+  EXPECT_EQ(fake.openDialogs[0].filters.size(), 7u);
+  EXPECT_EQ(fake.saveDialogs.at(0).filters.size(), 7u);
+  EXPECT_EQ(fake.messages.size(), 1u);
+  EXPECT_LE((cimg_library::CImg<int>(heightmap) - cimg_library::CImg<int>(Ramp(63))).abs().max(), 8);
 }
 
 }  // namespace
