@@ -1,0 +1,192 @@
+#include "terrain/heightmap_ops.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <ctime>
+#include <vector>
+
+namespace {
+
+// Set at load, cleared by the first AddNoise: the clock seeds rand() once per
+// loaded module, so later runs in the same host continue the same sequence.
+bool seedPending = true;
+
+void SeedOnce() {
+  if (!seedPending) return;
+  seedPending = false;
+  std::srand(static_cast<unsigned>(std::time(nullptr)));
+}
+
+double RandomDeviate() { return 1.0 - 2.0 * RandomUniform(); }
+
+// Manhattan distance of every sample to the nearest sample for which `source`
+// holds, by the classic two-scan transform (forward then backward). Exact for
+// the 4-connected metric on a full grid. Returns false when there is no source.
+bool ManhattanDistances(const Heightmap& map, bool zeroIsSource, std::vector<unsigned>& dist) {
+  const int w = map.width(), h = map.height();
+  const unsigned far = static_cast<unsigned>(w + h + 1);
+  dist.assign(static_cast<std::size_t>(w) * h, far);
+  bool any = false;
+  for (int i = 0; i < w * h; ++i) {
+    if ((map.data()[i] == 0) == zeroIsSource) {
+      dist[i] = 0;
+      any = true;
+    }
+  }
+  if (!any) return false;
+  for (int y = 0; y < h; ++y) {
+    for (int x = 0; x < w; ++x) {
+      unsigned& d = dist[y * w + x];
+      if (x > 0) d = std::min(d, dist[y * w + x - 1] + 1);
+      if (y > 0) d = std::min(d, dist[(y - 1) * w + x] + 1);
+    }
+  }
+  for (int y = h - 1; y >= 0; --y) {
+    for (int x = w - 1; x >= 0; --x) {
+      unsigned& d = dist[y * w + x];
+      if (x < w - 1) d = std::min(d, dist[y * w + x + 1] + 1);
+      if (y < h - 1) d = std::min(d, dist[(y + 1) * w + x] + 1);
+    }
+  }
+  return true;
+}
+
+void PlasmaStep(Heightmap& map, int x0, int y0, int x1, int y1, double alpha, double beta) {
+  const int xc = (x0 + x1) / 2, yc = (y0 + y1) / 2;
+  const int dx = xc - x0, dy = yc - y0;
+  const double d = std::sqrt(static_cast<double>(dx * dx + dy * dy)) * alpha + beta;
+  // Each write reads what the writes before it left, in this order.
+  map(xc, y0) = StoreWrapped(0.5 * (map(x0, y0) + map(x1, y0)));
+  map(xc, y1) = StoreWrapped(0.5 * (map(x0, y1) + map(x1, y1)));
+  map(x0, yc) = StoreWrapped(0.5 * (map(x0, y0) + map(x0, y1)));
+  map(x1, yc) = StoreWrapped(0.5 * (map(x1, y0) + map(x1, y1)));
+  const double mean = 0.25 * (map(x0, y0) + map(x1, y0) + map(x1, y1) + map(x0, y1));
+  map(xc, yc) = StoreWrapped(mean + d * RandomGaussian());
+  if (xc == x0 && yc == y0) return;
+  PlasmaStep(map, x0, y0, xc, yc, alpha, beta);
+  PlasmaStep(map, xc, y0, x1, yc, alpha, beta);
+  PlasmaStep(map, x0, yc, xc, y1, alpha, beta);
+  PlasmaStep(map, xc, yc, x1, y1, alpha, beta);
+}
+
+}  // namespace
+
+unsigned char StoreWrapped(double r) {
+  // The comparison also sends NaN to 0.
+  if (!(r > -32769.0 && r < 32768.0)) return 0;
+  const int t = static_cast<int>(r);  // truncates toward zero
+  return static_cast<unsigned char>(t & 0xFF);
+}
+
+double RandomUniform() { return static_cast<double>(std::rand()) / RAND_MAX; }
+
+double RandomGaussian() {
+  const double u1 = RandomUniform();
+  const double u2 = RandomUniform();
+  return std::sqrt(-2.0 * std::log(u1 * 0.9999999998 + 1e-10)) * std::cos(2.0 * M_PI * u2);
+}
+
+Heightmap& AddNoise(Heightmap& map, double sigma, int kind) {
+  SeedOnce();
+  if (sigma == 0 || map.is_empty()) return map;
+  if (kind == kGaussian) {
+    for (unsigned char& v : map) v = StoreWrapped(v + sigma * RandomGaussian());
+  } else if (kind == kUniform) {
+    for (unsigned char& v : map) v = StoreWrapped(v + sigma * RandomDeviate());
+  } else if (kind == kSaltPepper) {
+    unsigned char lo = map.min(), hi = map.max();
+    if (lo == hi) lo = 0, hi = 255;
+    for (unsigned char& v : map) {
+      if (100.0 * RandomUniform() < sigma) v = RandomUniform() < 0.5 ? hi : lo;
+    }
+  }
+  return map;
+}
+
+Heightmap GetAddNoise(const Heightmap& map, double sigma, int kind) {
+  Heightmap copy(map);
+  return AddNoise(copy, sigma, kind);
+}
+
+Heightmap& DrawPlasma(Heightmap& map, int x0, int y0, int x1, int y1, double alpha, double beta) {
+  if (map.is_empty()) return map;
+  if (x1 < x0) std::swap(x0, x1);
+  if (y1 < y0) std::swap(y0, y1);
+  x0 = std::max(x0, 0);
+  y0 = std::max(y0, 0);
+  x1 = std::min(x1, map.width() - 1);
+  y1 = std::min(y1, map.height() - 1);
+  // A rectangle wholly outside the map clamps to an inverted one: nothing to draw.
+  if (x0 > x1 || y0 > y1) return map;
+  PlasmaStep(map, x0, y0, x1, y1, alpha, beta);
+  return map;
+}
+
+Heightmap& PixelSqrt(Heightmap& map) {
+  for (unsigned char& v : map) v = StoreWrapped(std::sqrt(static_cast<double>(v)));
+  return map;
+}
+
+Heightmap& PixelPow(Heightmap& map, double p) {
+  for (unsigned char& v : map) v = StoreWrapped(std::pow(static_cast<double>(v), p));
+  return map;
+}
+
+Heightmap& Normalize(Heightmap& map, unsigned char a, unsigned char b) {
+  if (map.is_empty()) return map;
+  const int m = map.min(), M = map.max();
+  if (m == M) return map.fill(0);
+  for (unsigned char& v : map) {
+    v = StoreWrapped(a + static_cast<double>(b - a) * (v - m) / (M - m));
+  }
+  return map;
+}
+
+Heightmap GetNormalize(const Heightmap& map, unsigned char a, unsigned char b) {
+  Heightmap copy(map);
+  return Normalize(copy, a, b);
+}
+
+Heightmap& BlurDeriche(Heightmap& map, float sigma) {
+  if (!(sigma >= 0.01f) || map.is_empty()) return map;
+  cimg_library::CImg<float> smooth(map);
+  const unsigned neumann = 1;
+  if (smooth.width() > 1) smooth.deriche(sigma, 0, 'x', neumann);
+  if (smooth.height() > 1) smooth.deriche(sigma, 0, 'y', neumann);
+  const float* src = smooth.data();
+  for (unsigned char& v : map) v = StoreWrapped(*src++);
+  return map;
+}
+
+// Pass by pass, a zero sample turns into V once some non-zero sample lies
+// within n 4-steps of it; the distance transform gets there in two scans
+// whatever n is.
+Heightmap& ErodeZeros(Heightmap& map, unsigned int n) {
+  if (n == 0 || map.is_empty()) return map;
+  unsigned char top = map.max();
+  if (top == 0) return map;  // no non-zero sample: nothing can spread
+  std::vector<unsigned> dist;
+  ManhattanDistances(map, false, dist);
+  unsigned char* v = map.data();
+  for (std::size_t i = 0; i < dist.size(); ++i) {
+    if (v[i] == 0 && dist[i] <= n) v[i] = top;
+  }
+  return map;
+}
+
+Heightmap& DilateZeros(Heightmap& map, unsigned int n) {
+  if (n == 0 || map.is_empty()) return map;
+  std::vector<unsigned> dist;
+  if (!ManhattanDistances(map, true, dist)) return map;
+  unsigned char* v = map.data();
+  for (std::size_t i = 0; i < dist.size(); ++i) {
+    if (dist[i] <= n) v[i] = 0;
+  }
+  return map;
+}
+
+Heightmap& Negate(Heightmap& map) {
+  for (unsigned char& v : map) v = static_cast<unsigned char>(255 - v);
+  return map;
+}
