@@ -21,33 +21,37 @@ void SeedOnce() {
 double RandomDeviate() { return 1.0 - 2.0 * RandomUniform(); }
 
 // Manhattan distance of every sample to the nearest sample for which `source`
-// holds, by the classic two-scan transform (forward then backward). Exact for
-// the 4-connected metric on a full grid. Returns false when there is no source.
+// holds, by the classic two-scan transform: down the rows taking the sample
+// above and then the one to the left, and back up taking below and right.
+// Exact for the 4-connected metric on a full grid. False when no sample is a
+// source.
 bool ManhattanDistances(const Heightmap& map, bool zeroIsSource, std::vector<unsigned>& dist) {
   const int w = map.width(), h = map.height();
   const unsigned far = static_cast<unsigned>(w + h + 1);
-  dist.assign(static_cast<std::size_t>(w) * h, far);
+  dist.resize(static_cast<std::size_t>(w) * h);
   bool any = false;
-  for (int i = 0; i < w * h; ++i) {
-    if ((map.data()[i] == 0) == zeroIsSource) {
-      dist[i] = 0;
-      any = true;
+  for (int y = 0; y < h; ++y) {
+    const unsigned char* src = map.data(0, y);
+    unsigned* row = &dist[static_cast<std::size_t>(y) * w];
+    for (int x = 0; x < w; ++x) {
+      const bool source = (src[x] == 0) == zeroIsSource;
+      row[x] = source ? 0 : far;
+      any |= source;
     }
+    if (y > 0) {
+      const unsigned* up = row - w;
+      for (int x = 0; x < w; ++x) row[x] = std::min(row[x], up[x] + 1);
+    }
+    for (int x = 1; x < w; ++x) row[x] = std::min(row[x], row[x - 1] + 1);
   }
   if (!any) return false;
-  for (int y = 0; y < h; ++y) {
-    for (int x = 0; x < w; ++x) {
-      unsigned& d = dist[y * w + x];
-      if (x > 0) d = std::min(d, dist[y * w + x - 1] + 1);
-      if (y > 0) d = std::min(d, dist[(y - 1) * w + x] + 1);
-    }
-  }
   for (int y = h - 1; y >= 0; --y) {
-    for (int x = w - 1; x >= 0; --x) {
-      unsigned& d = dist[y * w + x];
-      if (x < w - 1) d = std::min(d, dist[y * w + x + 1] + 1);
-      if (y < h - 1) d = std::min(d, dist[(y + 1) * w + x] + 1);
+    unsigned* row = &dist[static_cast<std::size_t>(y) * w];
+    if (y < h - 1) {
+      const unsigned* down = row + w;
+      for (int x = 0; x < w; ++x) row[x] = std::min(row[x], down[x] + 1);
     }
+    for (int x = w - 2; x >= 0; --x) row[x] = std::min(row[x], row[x + 1] + 1);
   }
   return true;
 }
