@@ -81,8 +81,7 @@ TEST_F(ImageFilesTest, LoadsCommonFormatsAsStretchedLuminanceAtPickedSize) {
     Heightmap map;
     int index, side = mapSizeTable[row.index];
     ASSERT_TRUE(Load(MakeImage(row.name, row.w, row.h), &map, &index).ok) << row.name;
-    EXPECT_EQ(index, row.index) << row.name;
-    EXPECT_TRUE(map.width() == side && map.height() == side && map.spectrum() == 1) << row.name;
+    EXPECT_TRUE(index == row.index && map.width() == side && map.height() == side) << row.name;
     EXPECT_NEAR(map(side / 2, side / 5), 18, 4) << row.name;
     EXPECT_NEAR(map(side / 2, side - 1 - side / 5), 237, 4) << row.name;
   }
@@ -126,21 +125,6 @@ TEST_F(ImageFilesTest, UnreadableOrHugeImagesChangeNothingAndSayWhy) {
   }
 }
 
-TEST_F(ImageFilesTest, SavesEightBitGreyImageOfTheMapTopRowFirst) {
-  Heightmap map = Ramp(63);
-  ASSERT_TRUE(SaveImageFile(User("map.png"), map).ok);
-  FIBITMAP* saved = FreeImage_Load(FreeImage_GetFileType(User("map.png").c_str()),
-                                   User("map.png").c_str(), 0);
-  ASSERT_NE(saved, nullptr);
-  EXPECT_EQ(FreeImage_GetFileType(User("map.png").c_str()), FIF_PNG);
-  EXPECT_EQ(FreeImage_GetColorType(saved), FIC_MINISBLACK);
-  EXPECT_EQ(FreeImage_GetBPP(saved), 8u);
-  EXPECT_TRUE(FreeImage_GetWidth(saved) == 63 && FreeImage_GetHeight(saved) == 63);
-  EXPECT_EQ(FreeImage_GetScanLine(saved, 62)[10], map(10, 0));
-  EXPECT_EQ(FreeImage_GetScanLine(saved, 0)[40], map(40, 62));
-  FreeImage_Unload(saved);
-}
-
 TEST_F(ImageFilesTest, SaveThatCannotHappenWritesNothingAndSaysWhy) {
   const struct { const char* name; const char* why; } rows[] = {
       {"plain", "no extension"}, {"map.zzz", "no image format"}, {"map.pcx", "cannot store"},
@@ -166,30 +150,36 @@ TEST_F(ImageFilesTest, TemporaryPgmHasCreatorHeaderAndReadBackChecksTheSide) {
   EXPECT_FALSE(ReadRawPgm(User("t.pgm"), 32, &map));
 }
 
-TEST_F(ImageFilesTest, SaveThenLoadInARunShowsTheMapAtItsSize) {
+TEST_F(ImageFilesTest, SaveAsPngThenLoadInARunGivesTheMapAtItsSize) {
   std::ofstream(User("text.bmp")) << "not an image";
   FakePlatform& fake = platform_.fake;
-  fake.saveAnswers = {User("map.bmp")};
-  fake.openAnswers = {User("text.bmp"), User("map.bmp")};
+  fake.saveAnswers = {User("map.png")};
+  fake.openAnswers = {User("text.bmp"), User("map.png")};
+  const Heightmap ramp = Ramp(63);
   RunWithSteps({[&] {
-                  heightmap = Ramp(63);
-                  mapSize = 63;
-                  controlWindow->SaveImage(nullptr, nullptr);
-                  heightmap.fill(0);
-                  controlWindow->LoadImage(nullptr, nullptr);
-                  EXPECT_STREQ(controlWindow->mapDimensionsChoice->text(), "249x249 px");
-                  EXPECT_TRUE(heightmap.width() == 63 && heightmap.max() == 0);
-                  EXPECT_EQ(fake.messages.size(), 1u);
-                  displayZoom = 3;
-                  controlWindow->LoadImage(nullptr, nullptr);
-                  EXPECT_STREQ(controlWindow->mapDimensionsChoice->text(), "63x63 px");
-                  EXPECT_TRUE(mapSize == 63 && displayZoom == 1 && editorDisplay->width() == 63);
-                }});
+    heightmap = ramp;
+    mapSize = 63;
+    controlWindow->SaveImage(nullptr, nullptr);
+    heightmap.fill(0);
+    controlWindow->LoadImage(nullptr, nullptr);  // unreadable: nothing changes
+    EXPECT_STREQ(controlWindow->mapDimensionsChoice->text(), "249x249 px");
+    EXPECT_TRUE(heightmap.width() == 63 && heightmap.max() == 0 && fake.messages.size() == 1);
+    displayZoom = 3;
+    controlWindow->LoadImage(nullptr, nullptr);
+    EXPECT_STREQ(controlWindow->mapDimensionsChoice->text(), "63x63 px");
+    EXPECT_TRUE(mapSize == 63 && displayZoom == 1 && editorDisplay->width() == 63);
+  }});
   EXPECT_EQ(fake.openDialogs.at(0).title, "Load Image file");
-  EXPECT_EQ(fake.openDialogs[0].filters.size(), 7u);
-  EXPECT_EQ(fake.saveDialogs.at(0).filters.size(), 7u);
   EXPECT_EQ(fake.messages.size(), 1u);
-  EXPECT_LE((cimg_library::CImg<int>(heightmap) - cimg_library::CImg<int>(Ramp(63))).abs().max(), 8);
+  EXPECT_LE((cimg_library::CImg<int>(heightmap) - cimg_library::CImg<int>(ramp)).abs().max(), 8);
+
+  FIBITMAP* saved = FreeImage_Load(FIF_PNG, User("map.png").c_str(), 0);
+  ASSERT_NE(saved, nullptr);
+  EXPECT_EQ(FreeImage_GetFileType(User("map.png").c_str()), FIF_PNG);
+  EXPECT_TRUE(FreeImage_GetColorType(saved) == FIC_MINISBLACK && FreeImage_GetBPP(saved) == 8);
+  EXPECT_TRUE(FreeImage_GetWidth(saved) == 63 && FreeImage_GetHeight(saved) == 63);
+  EXPECT_EQ(FreeImage_GetScanLine(saved, 62)[10], ramp(10, 0));  // top row stays on top
+  FreeImage_Unload(saved);
 }
 
 }  // namespace
