@@ -7,8 +7,13 @@
 #include <GL/glu.h>
 #include <benchmark/benchmark.h>
 
+#include <time.h>
+
+#include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <random>
+#include <vector>
 
 #include "plugin/plugin_state.h"
 #include "preview/draw_terrain.h"
@@ -61,13 +66,49 @@ void Frame(void (*drawTerrain)()) {
   glFinish();
 }
 
-void BM_PreviewFrame(benchmark::State& state, int mode, void (*drawTerrain)()) {
+double ProcessCpuMs() {
+  timespec t;
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+  return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
+}
+
+struct FrameTimes {
+  std::vector<double> wall, cpu;  // ms per frame; cpu counts Mesa's threads too
+  void Measure(void (*drawTerrain)()) {
+    const double cpuStart = ProcessCpuMs();
+    const auto start = std::chrono::steady_clock::now();
+    Frame(drawTerrain);
+    wall.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+    cpu.push_back(ProcessCpuMs() - cpuStart);
+  }
+};
+
+double Median(std::vector<double> v) {
+  std::nth_element(v.begin(), v.begin() + v.size() / 2, v.end());
+  return v[v.size() / 2];
+}
+
+// Both paths in every iteration, in alternating order, so that the load of a
+// shared machine weighs on them alike; medians of the single frames. On a
+// busy machine the CPU time of the process (all threads) is the steadier of
+// the two measures.
+void BM_PreviewFrame(benchmark::State& state, int mode) {
   MakeContextCurrent();
   heightmap = BenchTerrain();
   renderMode = mode;
   yaw = 30, pitch = 20;
-  for (auto _ : state) Frame(drawTerrain);
-  state.SetLabel(mode ? "wireframe" : "shaded");
+  FrameTimes arrays, reference;
+  bool arraysFirst = true;
+  for (auto _ : state) {
+    if (arraysFirst) arrays.Measure(DrawTerrain);
+    reference.Measure(DrawTerrainImmediate);
+    if (!arraysFirst) arrays.Measure(DrawTerrain);
+    arraysFirst = !arraysFirst;
+  }
+  state.counters["arrays_ms"] = Median(arrays.wall);
+  state.counters["reference_ms"] = Median(reference.wall);
+  state.counters["arrays_cpu_ms"] = Median(arrays.cpu);
+  state.counters["reference_cpu_ms"] = Median(reference.cpu);
 }
 
 void BM_BuildTerrainMesh(benchmark::State& state, int mode) {
@@ -83,9 +124,7 @@ void BM_BuildTerrainMesh(benchmark::State& state, int mode) {
 }  // namespace
 
 // Real time: Mesa rasterises on its own threads.
-BENCHMARK_CAPTURE(BM_PreviewFrame, shaded_arrays, 0, DrawTerrain)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK_CAPTURE(BM_PreviewFrame, shaded_reference, 0, DrawTerrainImmediate)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK_CAPTURE(BM_PreviewFrame, wire_arrays, 1, DrawTerrain)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK_CAPTURE(BM_PreviewFrame, wire_reference, 1, DrawTerrainImmediate)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(BM_PreviewFrame, shaded, 0)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2);
+BENCHMARK_CAPTURE(BM_PreviewFrame, wireframe, 1)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2);
 BENCHMARK_CAPTURE(BM_BuildTerrainMesh, shaded, 0)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_BuildTerrainMesh, wire, 1)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_BuildTerrainMesh, wireframe, 1)->Unit(benchmark::kMillisecond);

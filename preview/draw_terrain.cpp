@@ -60,6 +60,22 @@ void ColorRamp::At(float t, float rgb[3]) const {
   for (int k = 0; k < 3; ++k) rgb[k] = a[k] + b[k] * t + c[k] * t * t;
 }
 
+// Every sample's vertex (and colour when shaded) is worked out once, then
+// copied into each primitive that uses it.
+static void SampleVertices(const Heightmap& map, bool shaded, TerrainScale scale, const ColorRamp& ramp,
+                           std::vector<float>* pos, std::vector<float>* rgb) {
+  const int n = map.width();
+  const unsigned char hmin = LowestSample(map);
+  pos->resize(size_t(n) * n * 3);
+  rgb->resize(shaded ? size_t(n) * n * 3 : 0);
+  const unsigned char* sample = map.data();
+  for (size_t i = 0; i < size_t(n) * n; ++i) {
+    float* p = &(*pos)[i * 3];
+    SamplePosition(int(i % n), int(i / n), n, sample[i] - hmin, scale, p);
+    if (shaded) ramp.At(p[1], &(*rgb)[i * 3]);
+  }
+}
+
 void BuildTerrainMesh(const Heightmap& map, int renderMode, TerrainScale scale,
                       const ColorRamp& ramp, TerrainMesh* mesh) {
   mesh->wire = renderMode != 0;
@@ -67,22 +83,9 @@ void BuildTerrainMesh(const Heightmap& map, int renderMode, TerrainScale scale,
   mesh->color.clear();
   if (!HasCells(map)) return;
 
-  // Every sample's vertex is worked out once, then copied into each
-  // primitive that uses it.
   const int n = map.width();
-  const unsigned char hmin = LowestSample(map);
   static std::vector<float> samplePos, sampleRgb;
-  samplePos.resize(size_t(n) * n * 3);
-  sampleRgb.resize(mesh->wire ? 0 : size_t(n) * n * 3);
-  const unsigned char* sample = map.data();
-  for (int r = 0; r < n; ++r) {
-    for (int c = 0; c < n; ++c, ++sample) {
-      float* p = &samplePos[(size_t(r) * n + c) * 3];
-      SamplePosition(c, r, n, *sample - hmin, scale, p);
-      if (!mesh->wire) ramp.At(p[1], &sampleRgb[(size_t(r) * n + c) * 3]);
-    }
-  }
-
+  SampleVertices(map, !mesh->wire, scale, ramp, &samplePos, &sampleRgb);
   const size_t cells = size_t(n - 1) * (n - 1);
   const size_t vertices = mesh->wire ? cells * 6 + size_t(n - 1) * 2 : cells * 4;
   mesh->position.resize(vertices * 3);
