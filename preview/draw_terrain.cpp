@@ -16,8 +16,8 @@ unsigned char LowestSample(const Heightmap& map) {
 }
 
 // Preview position of sample (c, r) standing `rise` above the lowest sample.
-// The integer half in the numerator puts the centre of an odd side half a
-// cell off the origin; the exported terrain has the same offset.
+// The half in the numerator is an integer, so an odd side sits half a cell
+// off centre: 249 columns span -124/124.5 .. +124/124.5.
 inline void SamplePosition(int c, int r, int n, int rise, TerrainScale s, float* p) {
   const int half = n / 2;
   const float span = n / 2.0f;
