@@ -177,13 +177,9 @@ class Suite:
 
     def wait_for_run_windows(self):
         """Waits for the three windows of a new run and lays them out side by side."""
-        titles = (CONTROL_TITLE, PREVIEW_TITLE, EDITOR_TITLE)
-        previous = dict(self.windows)
-        for title in titles:
-            def fresh(t=title):
-                found = [w for w in self.desk.find_windows(t) if w != previous.get(t)]
-                return found[-1] if found else None
-            self.windows[title] = self.wait(f'the window "{title}" to appear', fresh,
+        for title in (CONTROL_TITLE, PREVIEW_TITLE, EDITOR_TITLE):
+            self.windows[title] = self.wait(f'the window "{title}" to appear',
+                                            lambda t=title: self.desk.find_window(t),
                                             WINDOW_TIMEOUT)
         for title, at in ((CONTROL_TITLE, CONTROL_AT), (PREVIEW_TITLE, PREVIEW_AT),
                           (EDITOR_TITLE, EDITOR_AT)):
@@ -421,6 +417,8 @@ class Suite:
                     f"the host got {grid!r}, the export wrote {self.exported!r}")
         self.close_message("Information")
         self.host.wait_line(r"^run 1: end$", "the first run to end")
+        still_shown = [t for t, w in self.windows.items() if self.desk.is_viewable(w)]
+        self.expect(not still_shown, f"windows still shown after the run ended: {still_shown}")
         saved = os.path.join(self.work, "received.txt")
         self.expect(os.path.isfile(saved), "the host did not save the received text")
         self.expect(self.summarize(saved) == self.exported,
