@@ -255,9 +255,11 @@ class Suite:
         self.wait(f'the menu of "{label}" to close',
                   lambda: not self.desk.is_viewable(window))
 
-    def wait_editor_size(self, side):
+    def wait_editor_size(self, side, cause):
         self.wait(f'the editor window to become {side} x {side}',
-                  lambda: self.geometry(EDITOR_TITLE)[2:] == (side, side))
+                  lambda: self.geometry(EDITOR_TITLE)[2:] == (side, side),
+                  missing=f"{cause} did not make the editor window {side} x {side} "
+                  f"(it stays {'%d x %d' % self.geometry(EDITOR_TITLE)[2:]})")
 
     def editor_image(self):
         return self.window_shot(EDITOR_TITLE)
@@ -324,11 +326,11 @@ class Suite:
         self.open_page("HeigthMap Options")
         self.pick(MAP_DIMENSIONS, 2, 5, "Map Dimensions:")
         self.click_control(GENERATE_MAP)
-        self.wait_editor_size(63)
+        self.wait_editor_size(63, '"Generate Map" at "63x63 px"')
         self.screenshot("generated-63")
         self.pick(MAP_DIMENSIONS, 1, 5, "Map Dimensions:")
         self.click_control(CHANGE_SIZE)
-        self.wait_editor_size(125)
+        self.wait_editor_size(125, '"Change Size" to "125x125 px"')
         self.screenshot("changed-125")
 
     def step3_mountain(self):
@@ -428,7 +430,7 @@ class Suite:
         self.host.wait_line(r"^run 2: start$", "the second run to start")
         self.wait_for_run_windows()
         self.screenshot("second-run")
-        self.wait_editor_size(125)
+        self.wait_editor_size(125, "the second run's start")
         self.wait("the control window to draw its page", self.page_shown,
                   missing="the second run's control window shows none of its pages")
         self.open_page("Land Options")
