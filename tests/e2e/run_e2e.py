@@ -309,7 +309,6 @@ class Suite:
     def step1_windows(self):
         self.start_host("--runs", "2", "--save", os.path.join(self.work, "received.txt"))
         self.wait_for_run_windows()
-        shot = self.screenshot("windows")
         self.expect(self.geometry(EDITOR_TITLE)[2:] == (249, 249),
                     f"the first run's editor window is {self.geometry(EDITOR_TITLE)[2:]}, "
                     "not 249 x 249")
@@ -318,9 +317,11 @@ class Suite:
                          "fields and no tool icons where they belong")
         self.expect(page == "Paint",
                     f'the control window opens on "{page}", not on "Paint"')
-        control = shot.crop(*self.geometry(CONTROL_TITLE))
-        lit = self.lit_tools(control)
+        lit = self.wait('a tool button to light up', self.lit_tools,
+                        missing="no tool button is lit")
         self.expect(lit == ["Fix Draw"], f'lit tool buttons: {lit}, expected only "Fix Draw"')
+        self.wait_settled(PREVIEW_TITLE)
+        self.screenshot("windows")
 
     def step2_sizes(self):
         self.open_page("HeigthMap Options")
@@ -343,9 +344,9 @@ class Suite:
                   lambda: self.editor_image().most_common_share() >= 0.95)
         before_max = self.control_shot(MAX_OUTPUT).crop(3, 3, MAX_OUTPUT[2] - 6,
                                                         MAX_OUTPUT[3] - 6)
-        self.expect(before_max.dark_column_runs() == 2,
-                    'the "Max:" readout does not show a two-digit value (10) over a map '
-                    'cleared to height 10')
+        digits = before_max.dark_column_runs()
+        self.expect(digits == 2, f'the "Max:" readout shows {digits} digit(s), not the two of '
+                    '10, over a map cleared to height 10: the editor does not update it')
         preview_before = self.wait_settled(PREVIEW_TITLE)
         self.screenshot("cleared")
         self.click_control(TOOL_BUTTONS["Create Mountain"])
