@@ -45,29 +45,28 @@ struct ScopedHost {
 TEST(EditorPump, HeldLeftButtonPaintsUnderTheBrushAndTheReadoutFollows) {
   ScopedFakePlatform platform;
   Heightmap flat(249, 249, 1, 1, 40);
+  auto readout = [] { return controlWindow->brushMaxOutput->value(); };
   RunWithSteps({[&] {
                   heightmap = flat;
                   PointAt(100, 100, 1);  // Fix Draw is the tool at start
                 },
                 [&] {
-                  EXPECT_EQ(heightmap, flat) << "Fix Draw changed the map";
                   ASSERT_NE(controlWindow->brushMaxOutput, nullptr);
-                  EXPECT_EQ(controlWindow->brushMaxOutput->value(), 40);
+                  EXPECT_TRUE(WaitUntil([&] { return readout() == 40; }));
                   EXPECT_EQ(controlWindow->brushMinOutput->value(), 40);
                   EXPECT_EQ(controlWindow->brushMeanOutput->value(), 40);
+                  EXPECT_EQ(heightmap, flat) << "Fix Draw changed the map";
                   currentTool = kPaintPlainBrush;
                   brushHeight = 200;
                   PointAt(100, 100, 2);
                 },
                 [&] { PointAt(100, 100, 3); },
                 [&] {
-                  EXPECT_EQ(heightmap, flat) << "right or middle button drew";
+                  EXPECT_EQ(heightmap, flat) << "the right or middle button drew";
                   PointAt(100, 100, 1);
-                },
-                [&] {
-                  EXPECT_GT(heightmap(100, 100), 150);
+                  EXPECT_TRUE(WaitUntil([&] { return heightmap(100, 100) > 150; }));
                   EXPECT_EQ(heightmap(100, 104), 40);  // brush size 3
-                  EXPECT_GT(controlWindow->brushMaxOutput->value(), 150);
+                  EXPECT_TRUE(WaitUntil([&] { return readout() > 150; }));
                   PointAt(100, 100, 0);
                 }},
                0.2);
@@ -81,13 +80,14 @@ TEST(EditorPump, CloseRequestEndsTheRunOnTheNextPassWithAButtonHeld) {
                   currentTool = kCreateMountain;
                   PointAt(120, 120, 1);
                 },
-                [&] { before = heightmap; },
                 [&] {
-                  EXPECT_NE(heightmap, before) << "the held tool should be working";
+                  before = heightmap;
+                  EXPECT_TRUE(WaitUntil([&] { return heightmap != before; }))
+                      << "the held tool should be working";
                   controlWindow->CloseRequest(nullptr, nullptr);
                   atClose = heightmap;
                 }},
-               0.2, 10.0, false);
+               0.05, 10.0, false);
   EXPECT_EQ(heightmap, atClose) << "a pass after Close Plugin still drew";
 }
 
@@ -148,7 +148,7 @@ TEST(EditorPump, ClosedEditorComesBackAndAClosedPreviewEndsTheRun) {
   ScopedFakePlatform platform;
   RunWithSteps({[] { editorDisplay->close(); },
                 [] {
-                  EXPECT_FALSE(editorDisplay->is_closed());
+                  EXPECT_TRUE(WaitUntil([] { return !editorDisplay->is_closed(); }));
                   previewWindow->hide();
                 }},
                0.05, 10.0, false);
