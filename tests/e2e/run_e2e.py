@@ -336,8 +336,6 @@ class Suite:
 
     def step3_mountain(self):
         self.open_page("Paint")
-        if self.readme_shot:
-            self.save_readme_shot()
         # A flat map at the brush height (10) gives a known readout to rise from.
         self.click_control(CLEAR_ALL)
         self.wait("the editor to show a flat map",
@@ -434,6 +432,9 @@ class Suite:
         self.wait_editor_size(125, "the second run's start")
         self.wait("the control window to draw its page", self.page_shown,
                   missing="the second run's control window shows none of its pages")
+        if self.readme_shot:
+            self.wait_settled(PREVIEW_TITLE)
+            self.save_readme_shot()
         self.open_page("Land Options")
         summary = self.summarize(self.export_to("terrain-run2.qmf"))
         print(f"    exported in run 2: {summary}")
