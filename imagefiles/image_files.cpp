@@ -201,7 +201,7 @@ namespace {
 std::string WhyNotWritable(FREE_IMAGE_FORMAT fif, const std::string& path) {
   if (fif == FIF_UNKNOWN && !HasExtension(path))
     return "The image was not saved: the name " + Quoted(path) +
-           " has no extension to choose the format by (for example .png or .bmp).";
+           " has no extension.\nAdd one that names the format, for example .png or .bmp.";
   if (fif == FIF_UNKNOWN)
     return "The image was not saved: the extension of " + Quoted(path) +
            " names no image format known here.";
