@@ -20,15 +20,18 @@ void SeedOnce() {
 
 double RandomDeviate() { return 1.0 - 2.0 * RandomUniform(); }
 
-// Manhattan distance of every sample to the nearest sample for which `source`
-// holds, by the classic two-scan transform: down the rows taking the sample
-// above and then the one to the left, and back up taking below and right.
-// Exact for the 4-connected metric on a full grid. False when no sample is a
-// source.
-bool ManhattanDistances(const Heightmap& map, bool zeroIsSource, std::vector<unsigned>& dist) {
+// Gives `value` to every sample whose Manhattan distance to the nearest source
+// sample (a zero one or a non-zero one, as zeroIsSource says) lies in 1..n.
+// The distances come from the classic two-scan transform: down the rows taking
+// the sample above and then the one to the left, and back up taking below and
+// right, where each row is final and is filled at once. Exact for the
+// 4-connected metric on a full grid. Nothing changes when there is no source.
+void FillNearSources(Heightmap& map, bool zeroIsSource, unsigned n, unsigned char value) {
   const int w = map.width(), h = map.height();
   const unsigned far = static_cast<unsigned>(w + h + 1);
-  dist.resize(static_cast<std::size_t>(w) * h);
+  const unsigned reach = std::min(n, far);
+  std::vector<unsigned> dist(static_cast<std::size_t>(w) * h);
+  auto step = [](unsigned a, unsigned b) { return std::min(a, b + 1); };
   bool any = false;
   for (int y = 0; y < h; ++y) {
     const unsigned char* src = map.data(0, y);
@@ -39,21 +42,22 @@ bool ManhattanDistances(const Heightmap& map, bool zeroIsSource, std::vector<uns
       any |= source;
     }
     if (y > 0) {
-      const unsigned* up = row - w;
-      for (int x = 0; x < w; ++x) row[x] = std::min(row[x], up[x] + 1);
+      for (int x = 0; x < w; ++x) row[x] = step(row[x], row[x - w]);
     }
-    for (int x = 1; x < w; ++x) row[x] = std::min(row[x], row[x - 1] + 1);
+    for (int x = 1; x < w; ++x) row[x] = step(row[x], row[x - 1]);
   }
-  if (!any) return false;
+  if (!any) return;
   for (int y = h - 1; y >= 0; --y) {
     unsigned* row = &dist[static_cast<std::size_t>(y) * w];
     if (y < h - 1) {
-      const unsigned* down = row + w;
-      for (int x = 0; x < w; ++x) row[x] = std::min(row[x], down[x] + 1);
+      for (int x = 0; x < w; ++x) row[x] = step(row[x], row[x + w]);
     }
-    for (int x = w - 2; x >= 0; --x) row[x] = std::min(row[x], row[x + 1] + 1);
+    for (int x = w - 2; x >= 0; --x) row[x] = step(row[x], row[x + 1]);
+    unsigned char* out = map.data(0, y);
+    for (int x = 0; x < w; ++x) {
+      if (row[x] != 0 && row[x] <= reach) out[x] = value;
+    }
   }
-  return true;
 }
 
 void PlasmaStep(Heightmap& map, int x0, int y0, int x1, int y1, double alpha, double beta) {
@@ -168,25 +172,14 @@ Heightmap& BlurDeriche(Heightmap& map, float sigma) {
 // whatever n is.
 Heightmap& ErodeZeros(Heightmap& map, unsigned int n) {
   if (n == 0 || map.is_empty()) return map;
-  unsigned char top = map.max();
-  if (top == 0) return map;  // no non-zero sample: nothing can spread
-  std::vector<unsigned> dist;
-  ManhattanDistances(map, false, dist);
-  unsigned char* v = map.data();
-  for (std::size_t i = 0; i < dist.size(); ++i) {
-    if (v[i] == 0 && dist[i] <= n) v[i] = top;
-  }
+  const unsigned char top = map.max();
+  if (top != 0) FillNearSources(map, false, n, top);  // else nothing can spread
   return map;
 }
 
 Heightmap& DilateZeros(Heightmap& map, unsigned int n) {
   if (n == 0 || map.is_empty()) return map;
-  std::vector<unsigned> dist;
-  if (!ManhattanDistances(map, true, dist)) return map;
-  unsigned char* v = map.data();
-  for (std::size_t i = 0; i < dist.size(); ++i) {
-    if (dist[i] <= n) v[i] = 0;
-  }
+  FillNearSources(map, true, n, 0);
   return map;
 }
 
