@@ -374,10 +374,9 @@ class Suite:
         else:
             self.fail('"Max:" did not rise from 10 to a three-digit value after three '
                       'one-second strokes of "Create Mountain"')
-        changed = self.wait("the preview to show the mountain", lambda: self.window_shot(
+        self.wait("the preview to show the mountain", lambda: self.window_shot(
             PREVIEW_TITLE).differing_pixels(preview_before) >= 20)
         self.screenshot("mountain")
-        return changed
 
     def step4_rotations(self):
         self.desk.move(*self.control_point(*EMPTY_SPOT))
