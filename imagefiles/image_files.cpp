@@ -132,13 +132,15 @@ FREE_IMAGE_FORMAT FormatOf(const std::string& path) {
 Bitmap LoadLimited(FREE_IMAGE_FORMAT fif, const std::string& path, std::string* why) {
   Bitmap image(FreeImage_Load(fif, path.c_str(), FIF_LOAD_NOPIXELS));
   if (image) {
-    unsigned long long pixels =
-        static_cast<unsigned long long>(FreeImage_GetWidth(image.get())) *
-        FreeImage_GetHeight(image.get());
-    if (pixels > kMaxImagePixels) {
-      *why = "The image " + Quoted(path) + " is " + std::to_string(FreeImage_GetWidth(image.get())) +
-             " x " + std::to_string(FreeImage_GetHeight(image.get())) +
-             " pixels, more than 64 million pixels: it is too large to be loaded as a heightmap.";
+    unsigned w = FreeImage_GetWidth(image.get()), h = FreeImage_GetHeight(image.get());
+    const char* tooLarge = nullptr;
+    if (std::max(w, h) > kMaxImageSide)
+      tooLarge = "longer than 65536 pixels on a side";
+    else if (static_cast<unsigned long long>(w) * h > kMaxImagePixels)
+      tooLarge = "more than 64 million pixels";
+    if (tooLarge) {
+      *why = "The image " + Quoted(path) + " is " + std::to_string(w) + " x " + std::to_string(h) +
+             " pixels, " + tooLarge + ": it is too large to be loaded as a heightmap.";
       return nullptr;
     }
     if (!FreeImage_HasPixels(image.get())) image.reset(FreeImage_Load(fif, path.c_str(), 0));

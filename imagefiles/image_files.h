@@ -20,6 +20,9 @@ struct ImageFileResult {
 // Images beyond this many pixels are refused before their pixels are decoded:
 // the conversion holds them at 32 bits per pixel.
 constexpr unsigned long long kMaxImagePixels = 64000000ULL;
+// Nor a longer side beyond this: the bicubic rescale keeps a weight table that
+// grows with the side, gigabytes for a picture millions of pixels long.
+constexpr unsigned kMaxImageSide = 65536;
 
 extern const char kLoadImageTitle[];  // "Load Image file"
 extern const char kSaveImageTitle[];  // "Save Image file"

@@ -161,6 +161,12 @@ TEST_F(BadInputs, ImageFilesThatCannotBeLoadedChangeNothing) {
          mkdir((d + "/folder.png").c_str(), 0700);
          return d + "/folder.png";
        }},
+      {"PGM 55 million pixels long (found by fuzzing: the rescale ran out of memory)",
+       [](const std::string& d) {
+         WriteBytes(d + "/long.pgm",
+                    std::string("P5\x0e\xd3\xca\x06" "55111111\x0e" "1\x9c" "11\0\0a\0", 22));
+         return d + "/long.pgm";
+       }},
       {"path longer than 1024 characters",
        [](const std::string& d) { return d + "/" + std::string(1100, 'p') + ".png"; }},
   };
