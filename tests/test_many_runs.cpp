@@ -54,8 +54,12 @@ TEST(ManyRuns, TenFullRunsInOneLoadDoNotGrowMemory) {
   long afterRun10 = ResidentKiB();
   std::printf("resident memory after run 2: %ld KiB, after run 10: %ld KiB\n", afterRun2,
               afterRun10);
+#if !defined(__SANITIZE_ADDRESS__)
   // Eight more runs may settle caches a little, not keep a map or a window each.
+  // (AddressSanitizer holds freed memory in quarantine, so resident size says
+  // nothing there; its leak checker judges those builds at exit instead.)
   EXPECT_LT(afterRun10 - afterRun2, 4 * 1024);
+#endif
   std::remove(exported.c_str());
   rmdir(dir);
 }
