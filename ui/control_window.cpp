@@ -19,6 +19,7 @@
 
 #include "plugin/plugin_state.h"
 #include "plugin/views.h"
+#include "terrain/heightmap_ops.h"
 #include "ui/option_dialogs.h"
 #include "ui/tool_icons.h"
 
@@ -154,13 +155,6 @@ Fl_Value_Output* MakeReadout(int x, const char* label, const char* tip) {
   o->range(0, 255);
   o->step(1);
   return o;
-}
-
-// The fill value of Clear All: the brush height cut to a whole number and
-// wrapped into a byte, like every other value stored into the map.
-unsigned char FillValue(double height) {
-  if (!(height > -32769.0 && height < 32768.0)) return 0;
-  return static_cast<unsigned char>(static_cast<int>(height) & 0xFF);
 }
 
 // Whether the editor window at this magnification still fits on the screen.
@@ -371,7 +365,7 @@ void ControlWindow::ExportRequest(Fl_Widget*, void*) { exportRequest = 1; }
 void ControlWindow::CloseRequest(Fl_Widget*, void*) { closeRequest = 1; }
 
 void ControlWindow::ClearAll(Fl_Widget*, void*) {
-  heightmap.fill(FillValue(brushHeight));
+  heightmap.fill(StoreWrapped(brushHeight));
   RefreshBothViews();
 }
 
