@@ -6,7 +6,7 @@ JOBS ?= 2
 CMAKE_FLAGS ?=
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps configure build run test test-unit test-sanitize bench fuzz clean
+.PHONY: all deps configure build run test test-unit test-sanitize bench fuzz mutate count clean
 
 all: build
 
@@ -46,5 +46,15 @@ bench: build
 fuzz: deps
 	scripts/run-fuzzers.sh build-fuzz $(FUZZ_SECONDS)
 
+# Plants each fault of tests/mutants.txt alone and checks that the suite
+# catches it (long: not part of make test). MUTATE_ARGS="--only ID,..." runs a few.
+MUTATE_ARGS ?=
+mutate: deps
+	scripts/with-display.sh scripts/mutate.py --jobs $(JOBS) $(MUTATE_ARGS)
+
+# Lines of tests against lines of product C++.
+count:
+	@scripts/count-lines.py
+
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) build-fuzz
+	rm -rf $(BUILD) $(ASAN_BUILD) build-fuzz build-mutate
