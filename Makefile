@@ -5,21 +5,38 @@ ASAN_BUILD ?= build-asan
 JOBS ?= 2
 CMAKE_FLAGS ?=
 FUZZ_SECONDS ?= 60
+# What to tell the user to run again after a failed step.
+GOAL = $(or $(MAKECMDGOALS),all)
 
 .PHONY: all deps configure build run test test-unit test-sanitize bench fuzz mutate count clean
 
 all: build
 
 deps:
-	@scripts/install-deps.sh
+	@scripts/install-deps.sh || { \
+	  echo; echo "FAILED: installing the Debian packages the build needs."; \
+	  echo "Fix: run 'sudo scripts/install-deps.sh' (or as root), then 'make $(GOAL)' again."; \
+	  exit 1; }
 
-$(BUILD)/CMakeCache.txt:
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS)
+# Written only after cmake succeeds, so a failed or interrupted configure is
+# simply run again by the next make.
+CONFIGURED := $(BUILD)/.configured
 
-configure: deps $(BUILD)/CMakeCache.txt
+$(CONFIGURED):
+	@rm -f $@
+	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS) || { \
+	  echo; echo "FAILED: configuring the build in $(BUILD)/ (the CMake error above says what is missing)."; \
+	  echo "Fix: 'make deps' installs the packages; then 'make $(GOAL)' configures again."; \
+	  exit 1; }
+	@touch $@
+
+configure: deps $(CONFIGURED)
 
 build: configure
-	cmake --build $(BUILD) -j $(JOBS)
+	@cmake --build $(BUILD) -j $(JOBS) || { \
+	  echo; echo "FAILED: compiling (the first error above)."; \
+	  echo "If the build folder itself is broken: 'make clean', then 'make $(GOAL)'."; \
+	  exit 1; }
 
 run: build
 	@if [ -z "$$DISPLAY" ]; then \
@@ -28,17 +45,24 @@ run: build
 	  echo "or set DISPLAY to your X display and run 'make run' again."; \
 	  exit 1; \
 	fi
-	$(BUILD)/quarn-host
+	@$(BUILD)/quarn-host || { \
+	  echo; echo "FAILED: quarn-host ended with an error (its message is above)."; exit 1; }
 
 # The whole suite, then the same tests built with AddressSanitizer and
 # UndefinedBehaviorSanitizer.
 test: test-unit test-sanitize
 
 test-unit: build
-	scripts/with-display.sh ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+	@scripts/with-display.sh ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS) || { \
+	  echo; echo "FAILED: the tests listed above."; \
+	  echo "Run one again on its own: scripts/with-display.sh ctest --test-dir $(BUILD) --output-on-failure -R <name>"; \
+	  exit 1; }
 
 test-sanitize: deps
-	scripts/test-sanitized.sh $(ASAN_BUILD) $(JOBS)
+	@scripts/test-sanitized.sh $(ASAN_BUILD) $(JOBS) || { \
+	  echo; echo "FAILED: the tests built with AddressSanitizer and UBSan (report above)."; \
+	  echo "Run one again on its own: scripts/with-display.sh ctest --test-dir $(ASAN_BUILD) --output-on-failure -R <name>"; \
+	  exit 1; }
 
 bench: build
 	scripts/run-benchmarks.sh $(BUILD)
