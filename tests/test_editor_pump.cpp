@@ -44,7 +44,11 @@ struct ScopedHost {
 
 TEST(EditorPump, HeldLeftButtonPaintsUnderTheBrushAndTheReadoutFollows) {
   ScopedFakePlatform platform;
+  // Two raised points show, through the readout, that a pass ran with the
+  // middle and then the right button held there.
   Heightmap flat(249, 249, 1, 1, 40);
+  flat(30, 30) = 90;
+  flat(60, 60) = 120;
   auto readout = [] { return controlWindow->brushMaxOutput->value(); };
   RunWithSteps({[&] {
                   heightmap = flat;
@@ -58,10 +62,14 @@ TEST(EditorPump, HeldLeftButtonPaintsUnderTheBrushAndTheReadoutFollows) {
                   EXPECT_EQ(heightmap, flat) << "Fix Draw changed the map";
                   currentTool = kPaintPlainBrush;
                   brushHeight = 200;
-                  PointAt(100, 100, 2);
+                  PointAt(30, 30, 2);
                 },
-                [&] { PointAt(100, 100, 3); },
                 [&] {
+                  EXPECT_TRUE(WaitUntil([&] { return readout() == 90; }));
+                  PointAt(60, 60, 3);
+                },
+                [&] {
+                  EXPECT_TRUE(WaitUntil([&] { return readout() == 120; }));
                   EXPECT_EQ(heightmap, flat) << "the right or middle button drew";
                   PointAt(100, 100, 1);
                   EXPECT_TRUE(WaitUntil([&] { return heightmap(100, 100) > 150; }));
@@ -129,12 +137,13 @@ TEST(EditorPump, ExportConfirmsOnlyASavedFileAndTheRunGoesOn) {
   fake.saveAnswers = {std::nullopt, path};
   RunWithSteps({[] { controlWindow->ExportRequest(nullptr, nullptr); },
                 [&] {
-                  EXPECT_EQ(fake.saveDialogs.size(), 1u);
+                  EXPECT_TRUE(WaitUntil([&] { return fake.saveDialogs.size() == 1 && !exportRequest; }));
                   EXPECT_TRUE(fake.messages.empty()) << "a cancelled export was confirmed";
                   EXPECT_TRUE(previewWindow->shown());
                   controlWindow->ExportRequest(nullptr, nullptr);
                 },
                 [&] {
+                  EXPECT_TRUE(WaitUntil([&] { return !fake.messages.empty(); }));
                   ASSERT_EQ(fake.messages.size(), 1u);
                   EXPECT_EQ(fake.messages[0].title, "QMF exporter");
                   EXPECT_EQ(fake.messages[0].text, kExportText);

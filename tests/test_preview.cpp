@@ -179,7 +179,7 @@ class PreviewPicture : public ::testing::Test, public MyGlWin {
  protected:
   PreviewPicture() : MyGlWin(0, 0, 300, 300, "Landscape 3D View") {
     show();
-    for (int i = 0; i < 20; ++i) Fl::wait(0.01);
+    wait_for_expose();
   }
   ~PreviewPicture() override { heightmap = map_, renderMode = 0, minColor = {0, 0, 0}, yaw = pitch = 0; }
   void TestBody() override {}

@@ -4,6 +4,8 @@
 #include <FL/Fl_Window.H>
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include "plugin/exports.h"
 #include "plugin/plugin_state.h"
 
@@ -47,15 +49,12 @@ void RunWithSteps(const std::vector<std::function<void()>>& steps, double interv
   EXPECT_EQ(script.next, steps.size()) << "the run ended before every step ran";
 }
 
-void PumpEvents(double seconds) {
-  double left = seconds;
-  while (left > 0) {
-    Fl::wait(0.01);
-    left -= 0.01;
-  }
-}
-
 bool WaitUntil(const std::function<bool()>& pred, double seconds) {
-  for (double left = seconds; left > 0 && !pred(); left -= 0.01) Fl::wait(0.01);
-  return pred();
+  // Measured on the clock: Fl::wait returns early whenever an event arrives.
+  const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+  while (!pred()) {
+    if (std::chrono::steady_clock::now() >= end) return pred();
+    Fl::wait(0.01);
+  }
+  return true;
 }

@@ -12,9 +12,8 @@
 void RunWithSteps(const std::vector<std::function<void()>>& steps, double interval = 0.05,
                   double timeout = 30.0, bool closeAfterSteps = true);
 
-// Lets the toolkit process pending events for about `seconds`.
-void PumpEvents(double seconds);
-
 // Processes events until pred() holds or `seconds` have passed; returns pred().
 // Usable inside a step: other windows, idle and timer work go on meanwhile.
-bool WaitUntil(const std::function<bool()>& pred, double seconds = 5.0);
+// The limit is generous because shared test machines can be slow; a passing
+// test returns as soon as pred() holds.
+bool WaitUntil(const std::function<bool()>& pred, double seconds = 10.0);
