@@ -6,7 +6,7 @@
 
 #include "export/map_text.h"
 #include "plugin/plugin_state.h"
-#include "tests/map_text_reference.h"
+#include "bench/map_text_reference.h"
 
 namespace {
 

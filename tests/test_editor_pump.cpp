@@ -1,5 +1,6 @@
-// The editor's pump inside a live run: painting with the held button, the
-// readout, the deferred requests and the ways the pump ends the run.
+// The editor's pump inside a live run: what the editor shows, where the brush
+// reads and draws, the preview redraws and the deferred requests.
+#include <FL/Fl.H>
 #include <FL/Fl_Double_Window.H>
 #include <FL/Fl_Value_Output.H>
 #include <gtest/gtest.h>
@@ -10,6 +11,7 @@
 
 #include "editor/editor_idle.h"
 #include "plugin/plugin_state.h"
+#include "plugin/views.h"
 #include "preview/my_gl_win.h"
 #include "tests/support/fake_platform.h"
 #include "tests/support/run_driver.h"
@@ -17,145 +19,87 @@
 
 namespace {
 
-const char kPassText[] =
-    "Land correctly exported to Quarn!\nAdvanced Relievo Plugin 1.0 by\nEttar Quell \"Il Morvi\".";
-const char kExportText[] = "File correctly exported to QMF format.";
-
 int handOffs = 0;
 void CountingHost(PluginCallbackData) { ++handOffs; }
 
-// Keeps the editor clear of the other windows, so the warped pointer is over it.
+// Puts the pointer over the editor at display pixel (x, y) and waits until
+// the display has seen it.
 void PointAt(int x, int y, unsigned int button) {
-  editorDisplay->move(700, 400);
+  editorDisplay->move(700, 300);
   editorDisplay->set_mouse(x, y);
   editorDisplay->set_button();
   if (button) editorDisplay->set_button(button);
+  EXPECT_TRUE(WaitUntil([&] { return editorDisplay->mouse_x() == x && editorDisplay->mouse_y() == y; }));
 }
 
-// Installs a host for the test and puts the previous one back after it.
-struct ScopedHost {
-  explicit ScopedHost(HostCallback h) : before(hostCallback) {
-    hostCallback = h;
-    handOffs = 0;
-  }
-  ~ScopedHost() { hostCallback = before; }
-  HostCallback before;
-};
-
-TEST(EditorPump, HeldLeftButtonPaintsUnderTheBrushAndTheReadoutFollows) {
-  ScopedFakePlatform platform;
-  // Two raised points show, through the readout, that a pass ran with the
-  // middle and then the right button held there.
-  Heightmap flat(249, 249, 1, 1, 40);
-  flat(30, 30) = 90;
-  flat(60, 60) = 120;
-  auto readout = [] { return controlWindow->brushMaxOutput->value(); };
-  RunWithSteps({[&] {
-                  heightmap = flat;
-                  PointAt(100, 100, 1);  // Fix Draw is the tool at start
-                },
-                [&] {
-                  ASSERT_NE(controlWindow->brushMaxOutput, nullptr);
-                  EXPECT_TRUE(WaitUntil([&] { return readout() == 40; }));
-                  EXPECT_EQ(controlWindow->brushMinOutput->value(), 40);
-                  EXPECT_EQ(controlWindow->brushMeanOutput->value(), 40);
-                  EXPECT_EQ(heightmap, flat) << "Fix Draw changed the map";
-                  currentTool = kPaintPlainBrush;
-                  brushHeight = 200;
-                  PointAt(30, 30, 2);
-                },
-                [&] {
-                  EXPECT_TRUE(WaitUntil([&] { return readout() == 90; }));
-                  PointAt(60, 60, 3);
-                },
-                [&] {
-                  EXPECT_TRUE(WaitUntil([&] { return readout() == 120; }));
-                  EXPECT_EQ(heightmap, flat) << "the right or middle button drew";
-                  PointAt(100, 100, 1);
-                  EXPECT_TRUE(WaitUntil([&] { return heightmap(100, 100) > 150; }));
-                  EXPECT_EQ(heightmap(100, 104), 40);  // brush size 3
-                  EXPECT_TRUE(WaitUntil([&] { return readout() > 150; }));
-                  PointAt(100, 100, 0);
-                }},
-               0.2);
+// One pass of the pump with the preview's earlier damage already flushed.
+void Pass() {
+  Fl::flush();
+  EditorIdle(nullptr);
 }
 
-TEST(EditorPump, CloseRequestEndsTheRunOnTheNextPassWithAButtonHeld) {
+TEST(EditorPump, ShowsTheMapStretchedWithARedBrushSquare) {
   ScopedFakePlatform platform;
-  Heightmap before, atClose;
-  RunWithSteps({[&] {
-                  heightmap.fill(0);
-                  currentTool = kCreateMountain;
-                  PointAt(120, 120, 1);
-                },
-                [&] {
-                  before = heightmap;
-                  EXPECT_TRUE(WaitUntil([&] { return heightmap != before; }))
-                      << "the held tool should be working";
-                  controlWindow->CloseRequest(nullptr, nullptr);
-                  atClose = heightmap;
-                }},
-               0.05, 10.0, false);
-  EXPECT_EQ(heightmap, atClose) << "a pass after Close Plugin still drew";
-}
-
-TEST(EditorPump, PassRequestEndsTheRunAlsoWhenTheHandOffFails) {
-  ScopedFakePlatform platform;
-  ScopedHost host(nullptr);
-  RunWithSteps({[] { controlWindow->PassRequest(nullptr, nullptr); }}, 0.05, 10.0, false);
-  for (const FakePlatform::Message& m : platform.fake.messages)
-    EXPECT_NE(m.title, "Information") << "a failed hand-off was confirmed";
-  EXPECT_EQ(passRequest, 0);
-}
-
-TEST(EditorPump, BothRequestsInOnePassHandOffFirstThenExport) {
-  ScopedFakePlatform platform;
-  ScopedHost host(CountingHost);
-  const std::string path = testing::TempDir() + "pump_both.qmf";
-  std::remove(path.c_str());
-  platform.fake.saveAnswers.push_back(path);
   RunWithSteps({[] {
-                  passRequest = 1;
-                  exportRequest = 1;
-                }},
-               0.05, 10.0, false);
-  EXPECT_EQ(handOffs, 1);
-  EXPECT_TRUE(std::ifstream(path).good()) << "the export was skipped";
-  ASSERT_EQ(platform.fake.messages.size(), 2u);
-  EXPECT_EQ(platform.fake.messages[0].title, "Information");
-  EXPECT_EQ(platform.fake.messages[0].text, kPassText);
-  EXPECT_EQ(platform.fake.messages[0].icon, platform::MessageIcon::Information);
-  EXPECT_EQ(platform.fake.messages[1].title, "QMF exporter");
-  EXPECT_EQ(platform.fake.messages[1].text, kExportText);
-  std::remove(path.c_str());
+    heightmap.fill(100);
+    PointAt(50, 50, 0);
+    Pass();
+    cimg_library::CImg<unsigned char> shown;
+    editorDisplay->snapshot(shown);
+    // Grey 100 outside; inside, red at 0.1 over it: (0.1 * 255 + 0.9 * 100, 90, 90).
+    // The display stretches 90..115 to 0..255.
+    const double lo = 90, hi = int(0.1 * 255 + 0.9 * 100);
+    auto stretched = [&](double v) { return (v - lo) * 255 / (hi - lo); };
+    const int outside[3] = {shown(20, 20, 0, 0), shown(20, 20, 0, 1), shown(20, 20, 0, 2)};
+    const int inside[3] = {shown(50, 50, 0, 0), shown(50, 50, 0, 1), shown(50, 50, 0, 2)};
+    for (int c = 0; c < 3; ++c) EXPECT_NEAR(outside[c], stretched(100), 3) << c;
+    EXPECT_NEAR(inside[0], 255, 3);
+    EXPECT_NEAR(inside[1], 0, 3);
+    EXPECT_NEAR(inside[2], 0, 3);
+    EXPECT_NEAR(shown(53, 47, 0, 0), 255, 3);  // brush size 3: 47..53
+    EXPECT_NEAR(shown(54, 50, 0, 0), stretched(100), 3);
+  }});
 }
 
-TEST(EditorPump, ExportConfirmsOnlyASavedFileAndTheRunGoesOn) {
+TEST(EditorPump, BrushFollowsThePointerAtTheZoomAndOnlyTheLeftButtonDraws) {
   ScopedFakePlatform platform;
-  FakePlatform& fake = platform.fake;
-  const std::string path = testing::TempDir() + "pump_export.qmf";
-  fake.saveAnswers = {std::nullopt, path};
-  RunWithSteps({[] { controlWindow->ExportRequest(nullptr, nullptr); },
-                [&] {
-                  EXPECT_TRUE(WaitUntil([&] { return fake.saveDialogs.size() == 1 && !exportRequest; }));
-                  EXPECT_TRUE(fake.messages.empty()) << "a cancelled export was confirmed";
-                  EXPECT_TRUE(previewWindow->shown());
-                  controlWindow->ExportRequest(nullptr, nullptr);
+  RunWithSteps({[] {
+    heightmap.fill(10);
+    heightmap(100, 100) = 77, heightmap(200, 200) = 199;
+    displayZoom = 2;
+    ResizeEditor(498, 498);
+    PointAt(200, 200, 0);
+    Pass();
+    EXPECT_EQ(controlWindow->brushMaxOutput->value(), 77);
+    EXPECT_EQ(controlWindow->brushMinOutput->value(), 10);
+    EXPECT_EQ(controlWindow->brushMeanOutput->value(), (48 * 10 + 77) / 49);
+
+    currentTool = kPaintPlainBrush;
+    brushHeight = 200;
+    const Heightmap before = heightmap;
+    for (unsigned button : {2u, 4u}) {
+      PointAt(200, 200, button);
+      Pass();
+    }
+    EXPECT_EQ(heightmap, before) << "the right or middle button drew";
+    PointAt(200, 200, 1);
+    Pass();
+    EXPECT_EQ(heightmap(100, 103), 105);  // half-way from 10 to 200
+    EXPECT_EQ(heightmap(100, 104), 10);
+    EXPECT_NE(previewWindow->damage(), 0) << "the preview was not redrawn after the stroke";
+    PointAt(200, 200, 0);
+  }});
+}
+
+TEST(EditorPump, RedrawsADamagedPreviewAndBringsTheEditorBack) {
+  ScopedFakePlatform platform;
+  RunWithSteps({[] {
+                  Pass();
+                  previewWindow->damage(FL_DAMAGE_EXPOSE);
+                  EditorIdle(nullptr);
+                  EXPECT_EQ(previewWindow->damage() & FL_DAMAGE_ALL, FL_DAMAGE_ALL);
+                  editorDisplay->close();
                 },
-                [&] {
-                  EXPECT_TRUE(WaitUntil([&] { return !fake.messages.empty(); }));
-                  ASSERT_EQ(fake.messages.size(), 1u);
-                  EXPECT_EQ(fake.messages[0].title, "QMF exporter");
-                  EXPECT_EQ(fake.messages[0].text, kExportText);
-                  EXPECT_TRUE(previewWindow->shown());
-                  EXPECT_TRUE(controlWindow->window->shown());
-                }});
-  std::remove(path.c_str());
-}
-
-TEST(EditorPump, ClosedEditorComesBackAndAClosedPreviewEndsTheRun) {
-  ScopedFakePlatform platform;
-  RunWithSteps({[] { editorDisplay->close(); },
                 [] {
                   EXPECT_TRUE(WaitUntil([] { return !editorDisplay->is_closed(); }));
                   previewWindow->hide();
@@ -164,15 +108,39 @@ TEST(EditorPump, ClosedEditorComesBackAndAClosedPreviewEndsTheRun) {
   EXPECT_EQ(closeRequest, 0);  // the run ended on the hidden preview alone
 }
 
-TEST(EditorPump, APassWithoutRunWindowsTouchesNothing) {
-  ASSERT_EQ(editorDisplay, nullptr);
-  ASSERT_EQ(previewWindow, nullptr);
-  passRequest = exportRequest = 1;
+// A cancelled export says nothing; a saved one is confirmed and the run goes
+// on; a hand-off is confirmed and ends the run.
+TEST(EditorPump, ConfirmsExportAndHandOffAndTheHandOffEndsTheRun) {
   ScopedFakePlatform platform;
-  EditorIdle(nullptr);
-  EXPECT_TRUE(platform.fake.messages.empty());
-  EXPECT_EQ(passRequest, 1);
-  passRequest = exportRequest = 0;
+  FakePlatform& fake = platform.fake;
+  HostCallback before = hostCallback;
+  hostCallback = CountingHost;
+  handOffs = 0;
+  const std::string path = testing::TempDir() + "pump_export.qmf";
+  std::remove(path.c_str());
+  fake.saveAnswers = {std::nullopt, path};
+  RunWithSteps({[] { exportRequest = 1; },
+                [&] {
+                  EXPECT_TRUE(WaitUntil([&] { return fake.saveDialogs.size() == 1; }));
+                  EXPECT_TRUE(fake.messages.empty()) << "a cancelled export was confirmed";
+                  exportRequest = 1;
+                  EXPECT_TRUE(WaitUntil([&] { return fake.messages.size() == 1; }));
+                  EXPECT_TRUE(previewWindow->shown());
+                  passRequest = 1;
+                }},
+               0.05, 10.0, false);
+  hostCallback = before;
+  EXPECT_EQ(handOffs, 1);
+  EXPECT_TRUE(std::ifstream(path).good());
+  ASSERT_EQ(fake.messages.size(), 2u);
+  EXPECT_EQ(fake.messages[0].title, "QMF exporter");
+  EXPECT_EQ(fake.messages[0].text, "File correctly exported to QMF format.");
+  EXPECT_EQ(fake.messages[1].title, "Information");
+  EXPECT_EQ(fake.messages[1].text,
+            "Land correctly exported to Quarn!\nAdvanced Relievo Plugin 1.0 by\n"
+            "Ettar Quell \"Il Morvi\".");
+  EXPECT_EQ(fake.messages[1].icon, platform::MessageIcon::Information);
+  std::remove(path.c_str());
 }
 
 }  // namespace

@@ -82,6 +82,26 @@ TEST(AddNoise, DrawsNothingAtSigmaZeroAndWrapsGaussianNoise) {
   EXPECT_GT(map.max(), 245);
 }
 
+// Mean and spread of the change a noise kind makes to a flat 128 map: the
+// Gaussian deviate has spread sigma, the uniform one lies in [-sigma, sigma]
+// with spread sigma / sqrt(3).
+TEST(AddNoise, GaussianAndUniformHaveTheirSpreadAroundTheOldValue) {
+  struct { int kind; double sigma, spread; } rows[] = {
+      {kGaussian, 20, 20}, {kUniform, 60, 60 / std::sqrt(3.0)}};
+  for (auto row : rows) {
+    Heightmap map = Filled(200, 128);
+    AddNoise(map, row.sigma, row.kind);
+    double sum = 0, squares = 0;
+    for (unsigned char v : map) sum += v - 128, squares += (v - 128) * (v - 128);
+    const double n = map.size(), mean = sum / n;
+    EXPECT_NEAR(mean, 0, 1.0) << row.kind;
+    EXPECT_NEAR(std::sqrt(squares / n - mean * mean), row.spread, row.spread * 0.05) << row.kind;
+    if (row.kind == kUniform) {
+      EXPECT_TRUE(map.min() >= 68 && map.max() <= 188);
+    }
+  }
+}
+
 TEST(AddNoise, SaltAndPepperReplacesSigmaPercentWithTheMapExtremes) {
   const double total = 249.0 * 249.0;
   for (double sigma : {100.0, 40.0}) {
@@ -115,6 +135,28 @@ TEST(DrawPlasma, ReadsOnlyTheCornersAndWritesAllButTheLastSample) {
   }
 }
 
+// The displacement of a square is (its half diagonal) * alpha + beta times a
+// Gaussian deviate; a 2 x 2 map has a half diagonal of 0, so only beta moves
+// its centre and the random numbers matter only when beta is not 0.
+TEST(DrawPlasma, DisplacementScalesTheHalfDiagonalByAlphaAndAddsBeta) {
+  struct { double alpha, beta; bool random; } rows[] = {{3, 0, false}, {0, 3, true}};
+  for (auto row : rows) {
+    Heightmap first, second;
+    for (unsigned seed : {1u, 2u}) {
+      Heightmap map = Filled(2, 100);
+      std::srand(seed);
+      DrawPlasma(map, 0, 0, 1, 1, row.alpha, row.beta);
+      (seed == 1 ? first : second) = map;
+    }
+    EXPECT_EQ(first != second, row.random) << row.alpha << " " << row.beta;
+  }
+  // Without displacement the edges blend their corners: 0 to 200 along the top.
+  Heightmap map = Filled(33, 0);
+  map(32, 0) = 200;
+  DrawPlasma(map, 0, 0, 32, 32, 0, 0);
+  for (int x = 0; x <= 32; ++x) EXPECT_NEAR(map(x, 0), 200 * x / 32.0, 8) << x;
+}
+
 TEST(PixelOps, SqrtPowNormalizeAndBlurFollowTheWrappedArithmetic) {
   Heightmap map = Filled(16, 255);
   EXPECT_EQ(Count(PixelPow(PixelSqrt(map), 3.0), 47), 256);  // 15 cubed is 3375
@@ -124,6 +166,9 @@ TEST(PixelOps, SqrtPowNormalizeAndBlurFollowTheWrappedArithmetic) {
   EXPECT_EQ(map(5, 5), 255);
   EXPECT_EQ(Count(map, 0), 255);
 
+  Heightmap dark = Filled(4, 0), light = Filled(4, 200);
+  EXPECT_EQ(Negate(dark)(1, 1), 255);
+  EXPECT_EQ(Negate(light)(1, 1), 55);
   map.fill(0)(8, 8) = 200;
   const Heightmap peak(map);
   EXPECT_EQ(BlurDeriche(map, 0.005f), peak);

@@ -76,7 +76,7 @@ TEST(MapSizeRule, PicksLargestSideWithinOnePointThreeOfLongerImageSide) {
 TEST_F(ImageFilesTest, LoadsCommonFormatsAsStretchedLuminanceAtPickedSize) {
   const struct { const char* name; int w, h, index; } rows[] = {
       {"photo.png", 640, 480, 0}, {"a.jpg", 100, 100, 1}, {"b.bmp", 96, 96, 2},
-      {"c.tga", 20, 10, 4},       {"d.png", 10, 10, 0}};
+      {"c.tga", 20, 10, 4},       {"d.png", 10, 10, 0}, {"e.png", 150, 300, 0}};
   for (auto row : rows) {
     Heightmap map;
     int index, side = mapSizeTable[row.index];
@@ -96,6 +96,8 @@ TEST_F(ImageFilesTest, LoadsSixteenBitGreyAndPnmFoundByContent) {
   int index;
   EXPECT_TRUE(Load(User("deep.png"), &map, &index).ok && index == 3 && map.width() == 32);
   EXPECT_TRUE(Load(User("e.pnm"), &map, &index).ok && index == 3 && map.width() == 32);
+  // The longest side allowed.
+  EXPECT_TRUE(Load(MakeImage("wide.png", 65536, 2), &map, &index).ok && map.width() == 249);
 }
 
 TEST_F(ImageFilesTest, UnreadableOrHugeImagesChangeNothingAndSayWhy) {
@@ -113,9 +115,16 @@ TEST_F(ImageFilesTest, UnreadableOrHugeImagesChangeNothingAndSayWhy) {
   fs::resize_file(User("huge.png"), bytes.find("IDAT") + 4);
   ASSERT_EQ(FreeImage_Load(FIF_PNG, User("huge.png").c_str(), 0), nullptr);
 
+  std::ofstream(User("empty.png")) << "";
+  fs::create_directories(User("folder.png"));
+  // Found by fuzzing: a PGM 55 million pixels long ran the rescale out of memory.
+  std::ofstream(User("long.pgm"), std::ios::binary)
+      << std::string("P5\x0e\xd3\xca\x06" "55111111\x0e" "1\x9c" "11\0\0a\0", 22);
   const struct { const char* name; const char* why; } rows[] = {
       {"text.bmp", "could not be read"}, {"noext", "not in an image format"},
-      {"cut.png", "could not be read"}, {"huge.png", "9000 x 8000 pixels"}};
+      {"cut.png", "could not be read"}, {"huge.png", "9000 x 8000 pixels"},
+      {"empty.png", "could not be read"}, {"folder.png", "could not be read"},
+      {"long.pgm", "too large"}};
   for (auto row : rows) {
     Heightmap map;
     int index;

@@ -2,7 +2,11 @@
 // what one run leaves for the next.
 #include <FL/Fl.H>
 #include <FL/Fl_Double_Window.H>
+#include <FL/x.H>
+#include <X11/Xutil.h>
 #include <gtest/gtest.h>
+
+#include <vector>
 
 #include "plugin/exports.h"
 #include "plugin/plugin_run.h"
@@ -11,6 +15,7 @@
 #include "tests/support/fake_platform.h"
 #include "tests/support/run_driver.h"
 #include "ui/control_window.h"
+#include "ui/option_dialogs.h"
 
 namespace {
 
@@ -30,6 +35,11 @@ TEST(PluginRun, OpensTheThreeWindowsAndTearsThemDown) {
     EXPECT_STREQ(previewWindow->label(), "Landscape 3D View");
     EXPECT_EQ(previewWindow->w(), 300);
     EXPECT_TRUE(previewWindow->shown());
+    XSizeHints hints{};
+    long supplied = 0;
+    XGetWMNormalHints(fl_display, fl_xid(previewWindow), &hints, &supplied);
+    EXPECT_TRUE(hints.flags & PMinSize);
+    EXPECT_EQ(std::vector<int>({hints.min_width, hints.min_height}), std::vector<int>({300, 300}));
     EXPECT_STREQ(controlWindow->window->label(), "Relievo Plugin Menu");
     EXPECT_TRUE(controlWindow->window->shown());
     EXPECT_EQ(PluginType(), 1);
@@ -51,63 +61,70 @@ TEST(PluginRun, EndsWhenThePreviewOrTheControlWindowIsHidden) {
   RunWithSteps({[] { closeRequest = 1; }}, 0.05, 10.0, false);
 }
 
-TEST(PluginRun, ClosingTheEditorWindowDoesNotEndTheRun) {
+// Settings go back to their defaults at each run; the map, the view and the
+// colours stay as the last run left them.
+TEST(PluginRun, ASecondRunResetsTheSettingsAndKeepsMapViewAndColours) {
   ScopedFakePlatform platform;
-  RunWithSteps({[] { editorDisplay->close(); },
-                [] {
-                  EXPECT_TRUE(WaitUntil([] { return !editorDisplay->is_closed(); }));
-                  EXPECT_TRUE(previewWindow->shown());
-                  EXPECT_TRUE(controlWindow->window->shown());
-                }});
-}
-
-TEST(PluginRun, ASecondRunStartsFromWhatTheFirstLeft) {
-  ScopedFakePlatform platform;
-  // The first run shrinks the map and changes settings of both kinds.
-  RunWithSteps({[] {
-    heightmap.assign(63, 63, 1, 1, 7);
-    mapSize = 63;
-    brushSize = 12;
-    maxWideness = 4096;
-    camZ = -5.0f;
-    yaw = 30.0f;
-    renderMode = 1;
-    minColor = {10, 20, 30};
-  }});
-  Heightmap left = heightmap;
+  struct { double* field; double set, start; } doubles[] = {
+      {&plasmaAlpha, 3.5, 1}, {&plasmaBeta, 2, 1}, {&plasmaNoise, 7, 100}, {&morviAlpha, 5, 3},
+      {&morviBeta, 2, 6.765}, {&morviNoise, 9, 100}, {&noiseSigma, 11, 100}, {&brushSize, 12, 3},
+      {&brushHeight, 99, 10}};
+  struct { int* field; int set, start; } ints[] = {
+      {&noiseType, 2, 0}, {&erodeTimes[0], 3, 100}, {&erodeTimes[1], 4, 100},
+      {&dilateTimes[0], 5, 100}, {&dilateTimes[1], 6, 100}, {&maxWideness, 4096, 1024},
+      {&maxHeight, 1020, 255}, {&currentTool, kBlurZone, kFixDraw}, {&displayZoom, 2, 1}};
   RunWithSteps({[&] {
-    // Same size; the start-up terrain works on it in place.
-    EXPECT_EQ(heightmap.width(), 63);
-    EXPECT_EQ(heightmap.height(), 63);
-    // mapSize follows the map, so nothing reads past it.
-    EXPECT_EQ(mapSize, 63);
-    EXPECT_EQ(brushSize, 3.0);
-    EXPECT_EQ(maxWideness, 1024);
-    EXPECT_EQ(camZ, -5.0f);
-    EXPECT_EQ(yaw, 30.0f);
-    EXPECT_EQ(renderMode, 1);
-    EXPECT_EQ(minColor.g, 20);
-    EXPECT_EQ(editorDisplay->width(), 63);
+    heightmap.assign(63, 63, 1, 1, 7);
+    for (auto& d : doubles) *d.field = d.set;
+    for (auto& i : ints) *i.field = i.set;
+    camZ = -5.0f, yaw = 30.0f, renderMode = 1, minColor = {10, 20, 30};
   }});
-  // Put the module-wide state back for the other tests.
+  RunWithSteps({[&] {
+    for (auto& d : doubles) EXPECT_EQ(*d.field, d.start) << "set to " << d.set;
+    for (auto& i : ints) EXPECT_EQ(*i.field, i.start) << "set to " << i.set;
+    EXPECT_EQ(heightmap.width(), 63);  // the start-up terrain works on it in place
+    EXPECT_EQ(mapSize, 63);
+    EXPECT_EQ(editorDisplay->width(), 63);
+    EXPECT_EQ(std::vector<float>({camZ, yaw, float(renderMode), float(minColor.g)}),
+              std::vector<float>({-5.0f, 30.0f, 1, 20}));
+  }});
   heightmap.assign(249, 249, 1, 1, 0);
-  camZ = -2.7f;
-  yaw = 0;
-  renderMode = 0;
-  minColor = {0, 0, 0};
+  camZ = -2.7f, yaw = 0, renderMode = 0, minColor = {0, 0, 0};
 }
 
-TEST(PluginRun, ANestedExecuteLeavesTheRunningRunAlone) {
+bool runningInsideCallback = false;
+void ReenteringCallback(PluginCallbackData) {
+  runningInsideCallback = PluginRunning();
+  MyGlWin* preview = previewWindow;
+  PluginExecute();  // must return at once and leave the run alone
+  EXPECT_EQ(previewWindow, preview);
+}
+
+TEST(PluginRun, ExecuteFromTheHostCallbackReturnsAtOnce) {
   ScopedFakePlatform platform;
-  RunWithSteps({[] {
-    MyGlWin* preview = previewWindow;
-    ControlWindow* control = controlWindow;
-    PluginExecute();
-    EXPECT_EQ(previewWindow, preview);
-    EXPECT_EQ(controlWindow, control);
-    EXPECT_TRUE(previewWindow->shown());
-    EXPECT_TRUE(PluginRunning());
-  }});
+  HostCallback saved = hostCallback;
+  PluginSetCallback(ReenteringCallback);
+  RunWithSteps({[] { passRequest = 1; }}, 0.05, 15.0, false);
+  hostCallback = saved;
+  EXPECT_TRUE(runningInsideCallback);
+  EXPECT_FALSE(PluginRunning());
+}
+
+TEST(PluginRun, AnOptionDialogLeftOpenKeepsTheRunUntilItCloses) {
+  ScopedFakePlatform platform;
+  Fl_Double_Window* dialog = nullptr;
+  RunWithSteps({[&] {
+                  dialog = showPlasmaOptions();
+                  closeRequest = 1;
+                },
+                [&] {
+                  EXPECT_TRUE(WaitUntil([] { return !previewWindow->shown(); }));
+                  EXPECT_TRUE(dialog->shown());
+                  EXPECT_TRUE(PluginRunning());
+                  dialog->hide();
+                }},
+               0.05, 15.0, false);
+  EXPECT_FALSE(PluginRunning());
 }
 
 TEST(PluginRun, SetCallbackKeepsOnlyTheLatestPointer) {

@@ -3,7 +3,9 @@
 #include <GL/glu.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <vector>
 #include <set>
 #include <utility>
 
@@ -39,15 +41,6 @@ Heightmap TestTerrain(int n) {
 }
 
 }  // namespace
-
-TEST(TerrainGeometry, FlatMapLiesAtZeroInTheLowColour) {
-  const float low[3] = {10 / 255.0f, 200 / 255.0f, 30 / 255.0f};
-  for (int value : {0, 77, 255}) {
-    TerrainMesh m = Mesh(Heightmap(6, 6, 1, 1, value), 0, MakeColorRamp({10, 200, 30}, {1, 2, 3}, {9, 9, 9}));
-    for (size_t i = 0; i < m.position.size(); ++i)
-      ASSERT_FLOAT_EQ(i % 3 == 1 ? m.position[i] : m.color[i] - low[i % 3], 0.0f) << value;
-  }
-}
 
 TEST(TerrainGeometry, LowestSampleInTheLastRowOrColumnIsAtZero) {
   for (Sample low : {Sample{4, 2}, Sample{2, 4}, Sample{4, 4}}) {
@@ -177,57 +170,50 @@ using Pixels = std::vector<unsigned char>;  // RGB rows, bottom first
 
 class PreviewPicture : public ::testing::Test, public MyGlWin {
  protected:
-  PreviewPicture() : MyGlWin(0, 0, 300, 300, "Landscape 3D View") {
+  PreviewPicture() : MyGlWin(0, 0, 400, 200, "Landscape 3D View") {
     show();
     wait_for_expose();
   }
-  ~PreviewPicture() override { heightmap = map_, renderMode = 0, minColor = {0, 0, 0}, yaw = pitch = 0; }
+  ~PreviewPicture() override {
+    heightmap = map_, renderMode = 0, yaw = pitch = yawDrag = pitchDrag = 0;
+    minColor = {0, 0, 0}, meanColor = {127, 127, 127}, maxColor = {255, 255, 255};
+  }
   void TestBody() override {}
   Pixels Frame() {
     make_current();
     draw();
-    return Read();
-  }
-  // After a Frame(): the camera as plain GL calls, then the surface one
-  // vertex at a time.
-  Pixels ReferenceFrame() {
-    make_current();
-    glClear(GL_COLOR_BUFFER_BIT);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    gluPerspective(60.0, 1.0, 0.1, 1000.0);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-    glTranslatef(camX, camY, camZ);
-    glRotatef(yaw, 0, 1, 0);
-    glRotatef(pitch, 1, 0, 0);
-    DrawTerrainImmediate();
-    return Read();
-  }
-  Pixels Read() {
-    Pixels p(300 * 300 * 3);
+    Pixels p(w() * h() * 3);
     glFinish();
     glReadBuffer(GL_BACK);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, 300, 300, GL_RGB, GL_UNSIGNED_BYTE, p.data());
+    glReadPixels(0, 0, w(), h(), GL_RGB, GL_UNSIGNED_BYTE, p.data());
     return p;
   }
-  // Counts the pixels other than the background (0.6, 0.6, 0.9); fails on any
-  // that is not `*only`.
-  static int SurfacePixels(const Pixels& frame, const Rgb* only = nullptr) {
-    int surface = 0;
-    for (size_t i = 0; i < frame.size(); i += 3) {
-      if (frame[i] == 153 && frame[i + 1] == 153 && std::abs(frame[i + 2] - 229) <= 1) continue;
-      ++surface;
-      if (only && !HasFailure()) {
-        EXPECT_EQ(Rgb2Int(&frame[i]), (only->r << 16) + (only->g << 8) + only->b) << "pixel " << i / 3;
-      }
-    }
-    return surface;
+  int At(const Pixels& p, int x, int y) const {
+    const unsigned char* q = &p[(y * w() + x) * 3];
+    return (q[0] << 16) + (q[1] << 8) + q[2];
   }
-  static int Rgb2Int(const unsigned char* p) { return (p[0] << 16) + (p[1] << 8) + p[2]; }
+  // The pixels other than the sky (0.6, 0.6, 0.9) that are not `only` (-1: any).
+  int Surface(const Pixels& p, int only, int* rightmost = nullptr) const {
+    int count = 0;
+    for (int y = 0; y < h(); ++y)
+      for (int x = 0; x < w(); ++x)
+        if (!IsSky(p, x, y) && At(p, x, y) != only) {
+          ++count;
+          if (rightmost) *rightmost = std::max(*rightmost, x);
+        }
+    return count;
+  }
+  bool IsSky(const Pixels& p, int x, int y) const {
+    return At(p, x, y) >> 8 == (153 << 8) + 153 && std::abs((At(p, x, y) & 255) - 229) <= 1;
+  }
   Heightmap map_ = heightmap;
 };
+
+int Packed(const float c[3]) {
+  auto byte = [](float v) { return int(std::lround(std::clamp(v, 0.0f, 1.0f) * 255)); };
+  return (byte(c[0]) << 16) + (byte(c[1]) << 8) + byte(c[2]);
+}
 
 }  // namespace
 
@@ -235,41 +221,60 @@ TEST_F(PreviewPicture, FlatMapShowsInTheLowColourAndTheWireGridInBlue) {
   heightmap.assign(249, 249, 1, 1, 90);
   minColor = {200, 40, 10};
   const Pixels shaded = Frame();
-  EXPECT_EQ(SurfacePixels(Pixels(shaded.end() - 300 * 3 * 100, shaded.end())), 0);  // the sky
-  EXPECT_GT(SurfacePixels(shaded, &minColor), 5000);
+  EXPECT_TRUE(IsSky(shaded, 0, h() - 1));
+  EXPECT_GT(Surface(shaded, -1), 5000);
+  EXPECT_EQ(Surface(shaded, (200 << 16) + (40 << 8) + 10), 0);
   renderMode = 1;
-  const Rgb blue = {0, 0, 255};
-  EXPECT_GT(SurfacePixels(Frame(), &blue), 2000);
+  const Pixels wire = Frame();
+  EXPECT_GT(Surface(wire, -1), 2000);
+  EXPECT_EQ(Surface(wire, 0x0000ff), 0);
 }
 
-// Mesa rasterises a batch slightly differently depending on where it splits
-// it, and immediate mode splits wherever its vertex buffer happens to fill, so
-// one-vertex-at-a-time frames of a shaded surface differ from each other by a
-// few silhouette pixels. The array picture must be exactly the wire grid, and
-// for the shaded surface as close to every reference frame as those frames
-// are to each other (quads split along the other diagonal differ in hundreds
-// of pixels).
-TEST_F(PreviewPicture, ArraysDrawTheSamePictureAsOneVertexAtATime) {
-  heightmap = TestTerrain(249);
-  auto differing = [](const Pixels& a, const Pixels& b) {
-    int count = 0;
-    for (size_t i = 0; i < a.size(); i += 3) count += Rgb2Int(&a[i]) != Rgb2Int(&b[i]);
-    return count;
-  };
-  for (float turn : {0.0f, 35.0f, 200.0f}) {
-    yaw = turn, pitch = turn / 5;
-    for (int mode : {0, 1}) {
-      renderMode = mode;
-      const Pixels fast = Frame();
-      std::vector<Pixels> reference;
-      for (int k = 0; k < 4; ++k) reference.push_back(ReferenceFrame());
-      int spread = 0, nearest = 1 << 30;
-      for (const Pixels& r : reference) {
-        for (const Pixels& other : reference) spread = std::max(spread, differing(r, other));
-        nearest = std::min(nearest, differing(fast, r));
-      }
-      EXPECT_LE(nearest, mode ? 0 : std::max(spread, 30)) << "mode " << mode << ", yaw " << turn;
-      EXPECT_GT(SurfacePixels(fast), 3000);
+// Seen from the default camera, the near right corner of the map, at X = Z =
+// 124/124.5 and Y = 0, projects through a 60 degree perspective of aspect w/h.
+TEST_F(PreviewPicture, PerspectiveFollowsTheWindowShape) {
+  heightmap.assign(249, 249, 1, 1, 90);
+  const double f = 1 / std::tan(M_PI / 6), corner = 124 / 124.5;
+  const double depth = 2.7 - corner, aspect = double(w()) / h();
+  const double ndc = f / aspect * corner / depth;
+  int rightmost = 0;
+  Surface(Frame(), -1, &rightmost);
+  EXPECT_NEAR(rightmost, (ndc + 1) / 2 * w(), 4);  // the corner is a tip
+}
+
+// A plateau at 200 over one low corner stands at Y = 200 / 255 * sy, and is
+// coloured by the ramp at t = Y: A + B t + C t^2 with A = min, B = 4 mean +
+// max + min, C = max - A - B.
+TEST_F(PreviewPicture, SurfaceColourFollowsTheRampAtItsHeight) {
+  heightmap.assign(249, 249, 1, 1, 200)(248, 248) = 0;
+  minColor = {40, 0, 0}, meanColor = {0, 60, 0}, maxColor = {0, 0, 90};
+  struct { int wide, high; } rows[] = {{1024, 255}, {4096, 255}, {2048, 510}};
+  for (auto row : rows) {
+    maxWideness = row.wide, maxHeight = row.high;
+    const float t = 200 / 255.0f * 2.0f * row.high / row.wide;
+    float c[3];
+    const Rgb lo = minColor, mid = meanColor, hi = maxColor;
+    const float m[3] = {lo.r / 255.f, lo.g / 255.f, lo.b / 255.f}, a[3] = {mid.r / 255.f, mid.g / 255.f, mid.b / 255.f},
+                M[3] = {hi.r / 255.f, hi.g / 255.f, hi.b / 255.f};
+    for (int k = 0; k < 3; ++k) {
+      const float B = 4 * a[k] + M[k] + m[k], C = M[k] - m[k] - B;
+      c[k] = m[k] + B * t + C * t * t;
     }
+    const int want = Packed(c), got = At(Frame(), w() / 2, 62);  // on the plateau in all three
+    for (int shift : {16, 8, 0})
+      EXPECT_NEAR((got >> shift) & 255, (want >> shift) & 255, 2) << row.wide << " " << row.high;
   }
+  maxWideness = 1024, maxHeight = 255;
+}
+
+// The view turns with a drag in progress, before the button is released.
+TEST_F(PreviewPicture, ADragInProgressTurnsTheView) {
+  heightmap.assign(249, 249, 1, 1, 0);
+  cimg_forXY(heightmap, x, y) heightmap(x, y) = static_cast<unsigned char>(x < 60 ? 250 : y / 2);
+  yaw = 90, pitch = 20;
+  const Pixels turned = Frame();
+  yaw = 30, yawDrag = 60, pitch = 5, pitchDrag = 15;
+  EXPECT_EQ(Frame(), turned);
+  yawDrag = pitchDrag = 0;
+  EXPECT_NE(Frame(), turned);
 }

@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <tuple>
 
 #include "export/export_ops.h"
 #include "export/map_text.h"
@@ -107,6 +108,22 @@ TEST(QuarnHost, SummarisesAnExportedFileAndRefusesABrokenOne) {
   EXPECT_EQ(status, 1);
   EXPECT_NE(out.find(path + ": text continues after the closing count"), std::string::npos) << out;
   std::remove(path.c_str());
+}
+
+TEST(QuarnHost, LoadsTheModuleByItsEntryPointsAndNamesAMissingOne) {
+  auto [status, out] = RunHost(std::string("--identify --module ") + RELIEVO_MODULE_PATH);
+  EXPECT_EQ(status, 0) << out;
+  for (const char* line : {"type: 1\n", "name: Advanced Relievo\n", "quarn version: 0.862\n",
+                           "author: Ettar Quell \"Il Morvi\"\n"})
+    EXPECT_NE(out.find(line), std::string::npos) << out;
+  std::tie(status, out) = RunHost(std::string("--identify --module ") + INCOMPLETE_MODULE_PATH);
+  EXPECT_NE(status, 0);
+  EXPECT_NE(out.find("PluginExecute"), std::string::npos) << out;
+  EXPECT_EQ(out.find("PluginName"), std::string::npos) << out;
+  EXPECT_EQ(RunHost("--bogus").first, 2);
+  std::tie(status, out) = RunHost("--identify --module /nonexistent/AdvancedRelievo.so");
+  EXPECT_NE(status, 0);
+  EXPECT_NE(out.find("cannot load"), std::string::npos);
 }
 
 }  // namespace
