@@ -6,7 +6,9 @@
 #include "editor/drawing_tools.h"
 #include "export/export_ops.h"
 #include "platform/platform.h"
+#include "plugin/history_keys.h"
 #include "plugin/plugin_state.h"
+#include "plugin/terrain_history.h"
 #include "plugin/views.h"
 #include "preview/my_gl_win.h"
 #include "ui/control_window.h"
@@ -30,6 +32,7 @@ void ServicePassRequest() {
   if (!passRequest) return;
   passRequest = 0;
   if (PassToHost()) {
+    MarkSaved();
     platform::ShowMessage("Information",
                           "Land correctly exported to Quarn!\nAdvanced Relievo Plugin 1.0 by\n"
                           "Ettar Quell \"Il Morvi\".",
@@ -44,6 +47,7 @@ void ServiceExportRequest() {
   if (!exportRequest) return;
   exportRequest = 0;
   if (ExportToFile()) {
+    MarkSaved();
     platform::ShowMessage("QMF exporter", "File correctly exported to QMF format.",
                           platform::MessageIcon::Information);
   }
@@ -67,12 +71,17 @@ BrushRect PointerBrush() {
 // visu was made before the tool ran, so the editor shows a stroke one pass
 // late; the preview draws the live map and shows it at once.
 void ToolStep(const Heightmap& visu, const BrushRect& rect) {
+  const bool painting = currentTool >= kCreateMountain && currentTool <= kPaintPlainBrush &&
+                        (editorDisplay->button() & 1);
+  // A stroke, however many passes it took, is one step of the history.
+  if (!painting) FinishStroke();
   if (currentTool == kFixDraw) {
     editorDisplay->display(visu);
     return;
   }
   if (currentTool < kCreateMountain || currentTool > kPaintPlainBrush) return;
-  if (editorDisplay->button() & 1) {
+  if (painting) {
+    StrokePass();
     ApplyTool(heightmap, currentTool, rect, brushHeight);
     editorDisplay->display(visu);
     RefreshPreview();
@@ -100,6 +109,7 @@ void EditorIdle(void*) {
   ServicePassRequest();
   ServiceExportRequest();
   if (!editorDisplay || heightmap.is_empty()) return;
+  PollEditorHistoryKeys();
 
   const BrushRect rect = PointerBrush();
   const Heightmap visu = Overlay(rect);

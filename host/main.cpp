@@ -20,6 +20,7 @@ struct Options {
   int runs = 1;
   bool setCallback = true;
   bool identifyOnly = false;
+  bool closeQuestion = true;
   std::string saveTo;
   std::string summarize;
 };
@@ -48,6 +49,9 @@ void Usage(FILE* out) {
                "  --runs N          run the plug-in N times in the same load (default 1)\n"
                "  --identify        print the module's identity and exit without a run\n"
                "  --no-callback     do not install the host callback\n"
+               "  --no-close-question\n"
+               "                    close without asking about unsaved terrain (for scripts;\n"
+               "                    sets RELIEVO_ASSUME_YES=1 for the module)\n"
                "  --save FILE       save the received map text to FILE\n"
                "  --summarize FILE  print the summary of a map text file and exit\n"
                "  --help            show this help\n");
@@ -132,6 +136,8 @@ bool ParseArgs(int argc, char** argv) {
       options.identifyOnly = true;
     } else if (a == "--no-callback") {
       options.setCallback = false;
+    } else if (a == "--no-close-question") {
+      options.closeQuestion = false;
     } else if (a == "--save") {
       if (!value(&options.saveTo)) return false;
     } else if (a == "--summarize") {
@@ -152,6 +158,10 @@ int main(int argc, char** argv) {
   }
   if (!options.summarize.empty()) return Summarize(options.summarize);
   if (options.module.empty()) options.module = DefaultModule();
+  // The module and the host share the process, and with it the environment:
+  // the module's Linux platform layer answers its yes/no questions with Yes
+  // when this is set. No export beyond the nine is needed.
+  if (!options.closeQuestion) setenv("RELIEVO_ASSUME_YES", "1", 1);
 
   void* module = dlopen(options.module.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (!module) {

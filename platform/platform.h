@@ -23,6 +23,8 @@ class Platform {
   virtual ~Platform() = default;
   // Blocks until the user closes the box (a nested event loop runs meanwhile).
   virtual void ShowMessage(const std::string& title, const std::string& text, MessageIcon icon) = 0;
+  // A question with Yes and No buttons; true for Yes. Blocks like ShowMessage.
+  virtual bool AskYesNo(const std::string& title, const std::string& text) = 0;
   // Returns false when the user cancels or the dialog fails; the first filter
   // is selected. The open dialog only accepts existing files.
   virtual bool OpenFileDialog(const std::string& title, const std::vector<FileFilter>& filters,
@@ -46,6 +48,9 @@ constexpr std::size_t kMaxPath = 1023;
 
 inline void ShowMessage(const std::string& title, const std::string& text, MessageIcon icon) {
   Current().ShowMessage(title, text, icon);
+}
+inline bool AskYesNo(const std::string& title, const std::string& text) {
+  return Current().AskYesNo(title, text);
 }
 inline bool OpenFileDialog(const std::string& title, const std::vector<FileFilter>& filters,
                            std::string* path) {

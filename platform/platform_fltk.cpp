@@ -75,6 +75,16 @@ class FltkPlatform : public Platform {
       fl_message("%s", text.c_str());
   }
 
+  // RELIEVO_ASSUME_YES (set by quarn-host --no-close-question) answers Yes
+  // without asking, so that scripts can drive the plug-in unattended.
+  bool AskYesNo(const std::string& title, const std::string& text) override {
+    const char* assume = getenv("RELIEVO_ASSUME_YES");
+    if (assume && *assume && std::string(assume) != "0") return true;
+    fl_message_title(title.c_str());
+    // The right-hand button (No) is the one Escape picks.
+    return fl_choice("%s", "No", "Yes", nullptr, text.c_str()) == 1;
+  }
+
   bool OpenFileDialog(const std::string& title, const std::vector<FileFilter>& filters,
                       std::string* path) override {
     for (;;) {

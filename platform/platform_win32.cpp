@@ -46,6 +46,9 @@ class Win32Platform : public Platform {
     UINT type = MB_OK | (icon == MessageIcon::Exclamation ? MB_ICONEXCLAMATION : MB_ICONINFORMATION);
     MessageBoxA(nullptr, text.c_str(), title.c_str(), type);
   }
+  bool AskYesNo(const std::string& title, const std::string& text) override {
+    return MessageBoxA(nullptr, text.c_str(), title.c_str(), MB_YESNO | MB_ICONEXCLAMATION) == IDYES;
+  }
   bool OpenFileDialog(const std::string& title, const std::vector<FileFilter>& filters,
                       std::string* path) override {
     return RunDialog(false, title, filters, path);

@@ -8,9 +8,12 @@
 
 #include "editor/editor_idle.h"
 #include "platform/platform.h"
+#include "plugin/history_keys.h"
 #include "plugin/plugin_state.h"
+#include "plugin/terrain_history.h"
 #include "preview/my_gl_win.h"
 #include "terrain/generators.h"
+#include "ui/close_question.h"
 #include "ui/control_window.h"
 
 namespace {
@@ -26,6 +29,9 @@ void FreeImageHook(FREE_IMAGE_FORMAT format, const char* message) {
 struct RunObjects {
   ~RunObjects() {
     StopEditorPump();
+    RemoveHistoryShortcuts();
+    // A stroke still held when the run ends is a step of its own.
+    FinishStroke();
     delete editorDisplay;
     editorDisplay = nullptr;
     delete previewWindow;
@@ -58,15 +64,22 @@ void RunPlugin() {
   running = true;
   RunObjects objects;
 
+  // The start-up terrain is a step, so the previous run's map can be
+  // brought back; it is not the user's change and so not unsaved.
+  BeginChange();
   StartupTerrain(heightmap);
+  EndChange();
+  MarkSaved();
   editorDisplay = new cimg_library::CImgDisplay(heightmap, "Heightmap", 1, false, false);
   previewWindow = new MyGlWin(0, 0, 300, 300, "Landscape 3D View");
   controlWindow = new ControlWindow();
   FreeImage_SetOutputMessage(FreeImageHook);
   controlWindow->show();
+  previewWindow->callback(CloseWindowCallback);
   previewWindow->size_range(300, 300, 0, 0, 0, 0, 0);
   previewWindow->show();
   previewWindow->redraw();
+  InstallHistoryShortcuts();
   StartEditorPump();
   Fl::run();
 }

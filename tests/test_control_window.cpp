@@ -23,6 +23,7 @@
 
 #include "plugin/plugin_state.h"
 #include "preview/my_gl_win.h"
+#include "tests/support/fake_platform.h"
 #include "ui/option_dialogs.h"
 #include "ui/tool_icons.h"
 
@@ -93,6 +94,7 @@ class ControlWindowTest : public ::testing::Test {
     ADD_FAILURE() << "no widget with tooltip " << tip;
     return cw_->window;
   }
+  ScopedFakePlatform platform_;  // answers the close question of "Close Plugin"
   ControlWindow* cw_ = nullptr;
   std::vector<Fl_Widget*> widgets_;
   Heightmap saved_;

@@ -18,8 +18,10 @@
 #include <utility>
 
 #include "plugin/plugin_state.h"
+#include "plugin/terrain_history.h"
 #include "plugin/views.h"
 #include "terrain/heightmap_ops.h"
+#include "ui/close_question.h"
 #include "ui/option_dialogs.h"
 #include "ui/tool_icons.h"
 
@@ -187,6 +189,7 @@ void PickColor(const char* title, Rgb& color, Fl_Button* button) {
 ControlWindow::ControlWindow() {
   window = new Fl_Double_Window(416, 315, "Relievo Plugin Menu");
   window->user_data(this);
+  window->callback(CloseWindowCallback);
   Fl_Tabs* tabs = new Fl_Tabs(5, 25, 410, 290);
   tabs->align(FL_ALIGN_TOP | FL_ALIGN_INSIDE);
   BuildRenderingPage();
@@ -362,10 +365,14 @@ void ControlWindow::MaximumWideness(Fl_Widget*, void*) {
 
 void ControlWindow::PassRequest(Fl_Widget*, void*) { passRequest = 1; }
 void ControlWindow::ExportRequest(Fl_Widget*, void*) { exportRequest = 1; }
-void ControlWindow::CloseRequest(Fl_Widget*, void*) { closeRequest = 1; }
+void ControlWindow::CloseRequest(Fl_Widget*, void*) {
+  if (CloseConfirmed()) closeRequest = 1;
+}
 
 void ControlWindow::ClearAll(Fl_Widget*, void*) {
+  BeginChange();
   heightmap.fill(StoreWrapped(brushHeight));
+  EndChange();
   RefreshBothViews();
 }
 
@@ -398,35 +405,43 @@ void ControlWindow::SelectTool(int tool) { currentTool = tool; }
 // Quarter turn clockwise as seen in the editor (y down): result(x, y) =
 // source(y, H-1-x).
 void ControlWindow::RotateRight(Fl_Widget*, void*) {
+  BeginChange();
   const int W = heightmap.width(), H = heightmap.height();
   Heightmap turned(H, W, 1, 1);
   for (int y = 0; y < W; ++y)
     for (int x = 0; x < H; ++x) turned(x, y) = heightmap(y, H - 1 - x);
   heightmap.swap(turned);
+  EndChange();
   RefreshBothViews();
 }
 
 // Quarter turn counter-clockwise: result(x, y) = source(W-1-y, x).
 void ControlWindow::RotateLeft(Fl_Widget*, void*) {
+  BeginChange();
   const int W = heightmap.width(), H = heightmap.height();
   Heightmap turned(H, W, 1, 1);
   for (int y = 0; y < W; ++y)
     for (int x = 0; x < H; ++x) turned(x, y) = heightmap(W - 1 - y, x);
   heightmap.swap(turned);
+  EndChange();
   RefreshBothViews();
 }
 
 void ControlWindow::FlipHorizontal(Fl_Widget*, void*) {
+  BeginChange();
   const int W = heightmap.width(), H = heightmap.height();
   for (int y = 0; y < H; ++y)
     for (int x = 0; x < W / 2; ++x) std::swap(heightmap(x, y), heightmap(W - 1 - x, y));
+  EndChange();
   RefreshBothViews();
 }
 
 void ControlWindow::FlipVertical(Fl_Widget*, void*) {
+  BeginChange();
   const int W = heightmap.width(), H = heightmap.height();
   for (int y = 0; y < H / 2; ++y)
     for (int x = 0; x < W; ++x) std::swap(heightmap(x, y), heightmap(x, H - 1 - y));
+  EndChange();
   RefreshBothViews();
 }
 

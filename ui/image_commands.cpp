@@ -5,6 +5,7 @@
 #include "imagefiles/image_files.h"
 #include "platform/platform.h"
 #include "plugin/plugin_state.h"
+#include "plugin/terrain_history.h"
 #include "plugin/views.h"
 #include "ui/control_window.h"
 
@@ -28,7 +29,9 @@ void ControlWindow::LoadImage(Fl_Widget*, void*) {
     return;
   }
 
+  BeginChange();
   loaded.swap(heightmap);
+  EndChange();
   if (mapDimensionsChoice) mapDimensionsChoice->value(index);
   displayZoom = 1;
   ResizeEditor(heightmap.width(), heightmap.height());

@@ -4,6 +4,7 @@
 #include <FL/Fl_Choice.H>
 
 #include "plugin/plugin_state.h"
+#include "plugin/terrain_history.h"
 #include "plugin/views.h"
 #include "terrain/filter_chain.h"
 #include "terrain/generators.h"
@@ -41,24 +42,30 @@ void ShowChangedMap() {
 
 void GenerateMapWith(int sizeIndex, int generator, int firstFilter, int secondFilter) {
   if (!ValidSizeIndex(sizeIndex)) return;
+  BeginChange();
   mapSize = mapSizeTable[sizeIndex];
   ResizeEditor(mapSize, mapSize);
   displayZoom = 1;
   GenerateTerrain(heightmap, mapSize, generator, CurrentGeneratorOptions());
   RunFilterSlots(firstFilter, secondFilter);
+  EndChange();
   ShowChangedMap();
 }
 
 void ApplyFiltersWith(int firstFilter, int secondFilter) {
+  BeginChange();
   RunFilterSlots(firstFilter, secondFilter);
+  EndChange();
   ShowChangedMap();
 }
 
 void ChangeSizeWith(int sizeIndex) {
   if (!ValidSizeIndex(sizeIndex)) return;
+  BeginChange();
   mapSize = mapSizeTable[sizeIndex];
   ResizeEditor(mapSize, mapSize);
   Resample(heightmap, mapSize, mapSize, ResampleMode::CatmullRom);
+  EndChange();
   displayZoom = 1;
   ShowChangedMap();
 }

@@ -11,6 +11,14 @@ void FakePlatform::ShowMessage(const std::string& title, const std::string& text
   messages.push_back({title, text, icon});
 }
 
+bool FakePlatform::AskYesNo(const std::string& title, const std::string& text) {
+  questions.push_back({title, text, platform::MessageIcon::Exclamation});
+  if (yesNoAnswers.empty()) return true;
+  bool yes = yesNoAnswers.front();
+  yesNoAnswers.pop_front();
+  return yes;
+}
+
 static bool Answer(std::deque<std::optional<std::string>>& answers, std::string* path) {
   if (answers.empty()) return false;
   std::optional<std::string> a = answers.front();

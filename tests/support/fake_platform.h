@@ -25,11 +25,15 @@ class FakePlatform : public platform::Platform {
   std::vector<Dialog> openDialogs, saveDialogs;
   // Answers in order; std::nullopt (or an empty queue) means "cancelled".
   std::deque<std::optional<std::string>> openAnswers, saveAnswers;
+  // Yes/no questions asked, and their answers in order (Yes once they run out).
+  std::vector<Message> questions;
+  std::deque<bool> yesNoAnswers;
   bool failTempFiles = false;
   std::vector<std::string> tempFilesMade;
 
   void ShowMessage(const std::string& title, const std::string& text,
                    platform::MessageIcon icon) override;
+  bool AskYesNo(const std::string& title, const std::string& text) override;
   bool OpenFileDialog(const std::string& title, const std::vector<platform::FileFilter>& filters,
                       std::string* path) override;
   bool SaveFileDialog(const std::string& title, const std::vector<platform::FileFilter>& filters,
