@@ -69,7 +69,13 @@ def tracked_files():
 def sync_tree(src_root, dest_root):
     """Copies only what differs, so unchanged files keep their times and the
     build stays incremental from one run of this script to the next."""
-    for rel in tracked_files():
+    wanted = set(tracked_files())
+    for base, _, names in os.walk(dest_root):
+        for name in names:
+            path = os.path.join(base, name)
+            if os.path.relpath(path, dest_root) not in wanted:
+                os.remove(path)  # gone from the tree: the build must not see it
+    for rel in sorted(wanted):
         src = os.path.join(src_root, rel)
         if not os.path.isfile(src):
             continue

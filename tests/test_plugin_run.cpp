@@ -61,37 +61,6 @@ TEST(PluginRun, EndsWhenThePreviewOrTheControlWindowIsHidden) {
   RunWithSteps({[] { closeRequest = 1; }}, 0.05, 10.0, false);
 }
 
-// Settings go back to their defaults at each run; the map, the view and the
-// colours stay as the last run left them.
-TEST(PluginRun, ASecondRunResetsTheSettingsAndKeepsMapViewAndColours) {
-  ScopedFakePlatform platform;
-  struct { double* field; double set, start; } doubles[] = {
-      {&plasmaAlpha, 3.5, 1}, {&plasmaBeta, 2, 1}, {&plasmaNoise, 7, 100}, {&morviAlpha, 5, 3},
-      {&morviBeta, 2, 6.765}, {&morviNoise, 9, 100}, {&noiseSigma, 11, 100}, {&brushSize, 12, 3},
-      {&brushHeight, 99, 10}};
-  struct { int* field; int set, start; } ints[] = {
-      {&noiseType, 2, 0}, {&erodeTimes[0], 3, 100}, {&erodeTimes[1], 4, 100},
-      {&dilateTimes[0], 5, 100}, {&dilateTimes[1], 6, 100}, {&maxWideness, 4096, 1024},
-      {&maxHeight, 1020, 255}, {&currentTool, kBlurZone, kFixDraw}, {&displayZoom, 2, 1}};
-  RunWithSteps({[&] {
-    heightmap.assign(63, 63, 1, 1, 7);
-    for (auto& d : doubles) *d.field = d.set;
-    for (auto& i : ints) *i.field = i.set;
-    camZ = -5.0f, yaw = 30.0f, renderMode = 1, minColor = {10, 20, 30};
-  }});
-  RunWithSteps({[&] {
-    for (auto& d : doubles) EXPECT_EQ(*d.field, d.start) << "set to " << d.set;
-    for (auto& i : ints) EXPECT_EQ(*i.field, i.start) << "set to " << i.set;
-    EXPECT_EQ(heightmap.width(), 63);  // the start-up terrain works on it in place
-    EXPECT_EQ(mapSize, 63);
-    EXPECT_EQ(editorDisplay->width(), 63);
-    EXPECT_EQ(std::vector<float>({camZ, yaw, float(renderMode), float(minColor.g)}),
-              std::vector<float>({-5.0f, 30.0f, 1, 20}));
-  }});
-  heightmap.assign(249, 249, 1, 1, 0);
-  camZ = -2.7f, yaw = 0, renderMode = 0, minColor = {0, 0, 0};
-}
-
 bool runningInsideCallback = false;
 void ReenteringCallback(PluginCallbackData) {
   runningInsideCallback = PluginRunning();
