@@ -143,7 +143,8 @@ def main():
         unknown = set(wanted) - {m["id"] for m in mutants}
         if unknown:
             sys.exit("unknown mutant ids: " + ", ".join(sorted(unknown)))
-        mutants = [m for m in mutants if m["id"] in wanted]
+        by_id = {m["id"]: m for m in mutants}
+        mutants = [by_id[i] for i in dict.fromkeys(wanted)]  # in the order given
     if args.list:
         for m in mutants:
             print("%-24s %-34s %s" % (m["id"], m["file"], m["fault"]))
