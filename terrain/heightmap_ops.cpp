@@ -156,14 +156,20 @@ Heightmap GetNormalize(const Heightmap& map, unsigned char a, unsigned char b) {
   return Normalize(copy, a, b);
 }
 
+// Each axis is stored into the 8-bit map before the next one reads it, as
+// CImg's deriche does on a byte image. The recursion runs on doubles, CImg's
+// own precision, so truncating its result gives the very bytes CImg stores;
+// StoreWrapped only adds a defined store for values outside 0..255.
 Heightmap& BlurDeriche(Heightmap& map, float sigma) {
   if (!(sigma >= 0.01f) || map.is_empty()) return map;
-  cimg_library::CImg<float> smooth(map);
   const unsigned neumann = 1;
-  if (smooth.width() > 1) smooth.deriche(sigma, 0, 'x', neumann);
-  if (smooth.height() > 1) smooth.deriche(sigma, 0, 'y', neumann);
-  const float* src = smooth.data();
-  for (unsigned char& v : map) v = StoreWrapped(*src++);
+  for (const char axis : {'x', 'y'}) {
+    if ((axis == 'x' ? map.width() : map.height()) < 2) continue;
+    cimg_library::CImg<double> pass(map);
+    pass.deriche(sigma, 0, axis, neumann);
+    const double* src = pass.data();
+    for (unsigned char& v : map) v = StoreWrapped(*src++);
+  }
   return map;
 }
 

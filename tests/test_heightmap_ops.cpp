@@ -178,6 +178,22 @@ TEST(PixelOps, SqrtPowNormalizeAndBlurFollowTheWrappedArithmetic) {
   EXPECT_EQ(map(0, 0), 0);
 }
 
+// CImg's own deriche on the byte map is the reference: the x result is
+// stored in the bytes before the y pass reads them.
+TEST(BlurDeriche, MatchesCImgDericheRunOnTheByteMapAlongXThenY) {
+  std::mt19937 rng(99);
+  for (int trial = 0; trial < 6; ++trial) {
+    const int w = 16 + trial * 40, h = trial % 2 ? w : 249 - trial * 30;
+    Heightmap map(w, h, 1, 1, 0);
+    cimg_forXY(map, x, y) map(x, y) = trial < 3 ? rng() % 256 : (x * 3 + y * y) % 256;
+    for (float sigma : {1.0f, 2.6f}) {
+      Heightmap expected(map), got(map);
+      expected.deriche(sigma, 0, 'x', 1).deriche(sigma, 0, 'y', 1);
+      ASSERT_EQ(BlurDeriche(got, sigma), expected) << w << "x" << h << " sigma " << sigma;
+    }
+  }
+}
+
 TEST(ZeroRegionFilters, GrowDiamondsAndMatchTheirPassByPassDefinition) {
   Heightmap dot = Filled(16, 0);
   dot(8, 8) = 7;
