@@ -180,4 +180,13 @@ void BM_Resample249To16To249(benchmark::State& state) {
 }
 BENCHMARK(BM_Resample249To16To249)->Unit(benchmark::kMicrosecond);
 
+// CImg's own bicubic resize of the same map, the yardstick for the one above.
+void BM_CImgBicubicResize249To16To249(benchmark::State& state) {
+  OnCopies(state, Terrain(), [](Heightmap& m) {
+    m.resize(16, 16, 1, 1, 5);
+    m.resize(kSide, kSide, 1, 1, 5);
+  });
+}
+BENCHMARK(BM_CImgBicubicResize249To16To249)->Unit(benchmark::kMicrosecond);
+
 }  // namespace

@@ -4,6 +4,7 @@
 #include <FL/Fl_Choice.H>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <functional>
@@ -49,6 +50,37 @@ class TerrainCommands : public ::testing::Test {
     heightmap.assign(249, 249, 1, 1, 0);
   }
 };
+
+// The resampling as first defined, sample by sample: four rows of four taps
+// interpolated along x, then the four row results along y.
+Heightmap ResampleBySample(const Heightmap& src, int w, int h) {
+  const int W = src.width(), H = src.height();
+  auto cubic = [](float p0, float p1, float p2, float p3, float f) -> float {
+    return p1 + 0.5 * f * (p2 - p0) + f * f * (p0 - 2.5 * p1 + 2 * p2 - 0.5 * p3) +
+           f * f * f * (0.5 * (p3 - p0) + 1.5 * (p1 - p2));
+  };
+  auto clamp = [](int i, int n) { return i < 0 ? 0 : i >= n ? n - 1 : i; };
+  Heightmap out(w, h, 1, 1, 0);
+  const float rx = float(W) / w, ry = float(H) / h;
+  float py = 0;
+  for (int y = 0; y < h; ++y, py += ry) {
+    const float cy = std::min(py, float(H - 1));
+    const int iy = int(cy);
+    float px = 0;
+    for (int x = 0; x < w; ++x, px += rx) {
+      const float cx = std::min(px, float(W - 1));
+      const int ix = int(cx);
+      float rows[4];
+      for (int j = 0; j < 4; ++j) {
+        const int sy = clamp(iy - 1 + j, H);
+        rows[j] = cubic(src(clamp(ix - 1, W), sy), src(ix, sy), src(clamp(ix + 1, W), sy),
+                        src(clamp(ix + 2, W), sy), cx - ix);
+      }
+      out(x, y) = StoreWrapped(cubic(rows[0], rows[1], rows[2], rows[3], cy - iy));
+    }
+  }
+  return out;
+}
 
 }  // namespace
 
@@ -180,4 +212,16 @@ TEST(Resample, ReproducesAPlaneTiltedAlongBothAxes) {
   int wrapped = 0;
   for (int x = 125; x < 150; ++x) wrapped += step(x, 100) < 50;
   EXPECT_GT(wrapped, 0);
+}
+
+TEST(Resample, GivesTheBytesOfTheSampleBySampleDefinition) {
+  std::srand(3);
+  const int sizes[][4] = {{249, 249, 16, 16}, {16, 16, 249, 249}, {63, 63, 125, 125},
+                          {125, 125, 32, 32}, {100, 37, 249, 16}, {32, 32, 63, 63}};
+  for (const auto& s : sizes) {
+    Heightmap map(s[0], s[1], 1, 1, 0);
+    for (unsigned char& v : map) v = std::rand() % 256;
+    const Heightmap expected = ResampleBySample(map, s[2], s[3]);
+    ASSERT_EQ(Resample(map, s[2], s[3], ResampleMode::CatmullRom), expected) << s[0] << ">" << s[2];
+  }
 }
