@@ -65,4 +65,19 @@ inline bool MakeTempFile(const std::string& prefix, std::string* path) {
 }
 inline bool RemoveFile(const std::string& path) { return Current().RemoveFile(path); }
 
+// How WriteWholeFile stores the bytes: Text turns each "\n" into the
+// platform's line end (CR LF on Windows), Binary writes them unchanged.
+enum class FileMode { Text, Binary };
+
+// Makes the file at path hold exactly bytes, the careful way. A symbolic link
+// is followed to the file it names, and that file keeps its permissions. Where
+// it is safe (a regular file with a single link, in a folder we may write,
+// with room in its name for a temporary beside it) the bytes go to a temporary
+// file that replaces the old one only once complete, so a failure leaves the
+// old file as it was; otherwise the file is rewritten in place. Returns false
+// with *reason (the system's words for the cause) when anything failed. No
+// temporary file remains either way. Not swappable: tests use real folders.
+bool WriteWholeFile(const std::string& path, const std::string& bytes, FileMode mode,
+                    std::string* reason);
+
 }  // namespace platform

@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <cstring>
@@ -106,6 +109,77 @@ TEST_F(ExportTest, FailedWriteKeepsTheOldFile) {
   ExpectWarning(path, std::strerror(EFBIG));
   EXPECT_EQ(ReadFile(path), "the old map");
   EXPECT_EQ(Files(), std::vector<std::string>{"map.qmf"});
+}
+
+struct stat Stat(const std::string& path, bool follow = true) {
+  struct stat st{};
+  (follow ? stat : lstat)(path.c_str(), &st);
+  return st;
+}
+
+// Replacing the file must keep what the user's file system relies on: its
+// permissions, the link that leads to it, the other names it has, and a name
+// that leaves no room for a longer temporary one.
+TEST_F(ExportTest, ReplacingAFileKeepsItsModeLinksAndName) {
+  const std::string text = BuildMapText(MapTextForm::File);
+  const std::string secret = dir + "/secret.qmf", target = dir + "/target.qmf",
+                    link = dir + "/link.qmf", a = dir + "/a.qmf", b = dir + "/b.qmf",
+                    longName = dir + "/" + std::string(247, 'n') + ".qmf";
+  for (const std::string& p : {secret, target, a, longName}) std::ofstream(p) << "old";
+  chmod(secret.c_str(), 0600);
+  ASSERT_EQ(symlink("target.qmf", link.c_str()), 0);
+  ASSERT_EQ(::link(a.c_str(), b.c_str()), 0);
+  for (const std::string& p : {secret, link, a, longName}) {
+    fake.saveAnswers = {p};
+    EXPECT_EQ(ExportToFile(), 1) << p;
+  }
+  EXPECT_TRUE(fake.messages.empty()) << fake.messages[0].text;
+  EXPECT_EQ(Stat(secret).st_mode & 07777, 0600u);
+  EXPECT_TRUE(S_ISLNK(Stat(link, false).st_mode));
+  EXPECT_EQ(Stat(b).st_nlink, 2u);
+  for (const std::string& p : {secret, target, b, longName}) EXPECT_EQ(ReadFile(p), text) << p;
+  EXPECT_EQ(Files().size(), 6u);  // no temporary file left beside them
+}
+
+// Root may write anything, so the permission cases run as an ordinary user in
+// a child process, which answers with one bit per case that went wrong.
+TEST_F(ExportTest, PermissionsDecideAsForAPlainWrite) {
+  const std::string text = BuildMapText(MapTextForm::File);
+  const std::string open = dir + "/open", closed = dir + "/closed";
+  const std::string writeOnly = open + "/w.qmf", readOnly = open + "/r.qmf",
+                    inClosed = closed + "/c.qmf";
+  mkdir(open.c_str(), 0755);
+  mkdir(closed.c_str(), 0755);
+  for (const std::string& p : {writeOnly, readOnly, inClosed}) std::ofstream(p) << "old";
+  const bool root = geteuid() == 0;
+  for (const std::string& p : {dir, open, closed, writeOnly, readOnly, inClosed})
+    ASSERT_TRUE(!root || chown(p.c_str(), 65534, 65534) == 0);
+  chmod(writeOnly.c_str(), 0200);
+  chmod(readOnly.c_str(), 0444);
+  chmod(closed.c_str(), 0555);
+  const pid_t child = fork();
+  if (child == 0) {
+    if (root && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(64);
+    int wrong = 0;
+    const std::pair<std::string, int> cases[] = {{writeOnly, 1}, {inClosed, 1}, {readOnly, 0}};
+    for (int i = 0; i < 3; ++i) {
+      fake.saveAnswers = {cases[i].first};
+      if (ExportToFile() != cases[i].second) wrong |= 1 << i;
+    }
+    if (fake.messages.size() != 1 ||
+        fake.messages[0].text.find(std::strerror(EACCES)) == std::string::npos)
+      wrong |= 8;
+    _exit(wrong);
+  }
+  int status = -1;
+  waitpid(child, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  chmod(closed.c_str(), 0755);
+  EXPECT_EQ(ReadFile(writeOnly), text);
+  EXPECT_EQ(ReadFile(inClosed), text);
+  EXPECT_EQ(ReadFile(readOnly), "old");
+  EXPECT_EQ(Stat(writeOnly).st_mode & 07777, 0200u);
+  EXPECT_EQ(Files().size(), 2u);
 }
 
 std::vector<std::pair<PluginCallbackData, std::string>> received;  // record, text copied
