@@ -101,15 +101,40 @@ class TempFile {
   std::string path_;
 };
 
+// Where FreeImage's messages go, and the messages already shown during the
+// current load or save (none outside one).
+void (*showMessage)(int format, const char* message) = nullptr;
+std::vector<std::string>* shownThisOperation = nullptr;
+bool messagesMuted = false;
+
+void OnFreeImageMessage(FREE_IMAGE_FORMAT format, const char* message) {
+  if (messagesMuted || !showMessage) return;
+  if (shownThisOperation) {
+    std::string key = std::to_string(format) + " " + (message ? message : "");
+    std::vector<std::string>& shown = *shownThisOperation;
+    if (std::find(shown.begin(), shown.end(), key) != shown.end()) return;
+    shown.push_back(key);
+  }
+  showMessage(format, message);
+}
+
+// One load or save: reading the header and then the whole image reports the
+// same fault twice, which the user is told once.
+class MessageScope {
+ public:
+  MessageScope() : outer_(shownThisOperation) { shownThisOperation = &shown_; }
+  ~MessageScope() { shownThisOperation = outer_; }
+  MessageScope(const MessageScope&) = delete;
+  MessageScope& operator=(const MessageScope&) = delete;
+
+ private:
+  std::vector<std::string> shown_;
+  std::vector<std::string>* outer_;
+};
+
 ImageFileResult Failure(const std::string& message) { return {false, message}; }
 
 std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
-
-bool Exists(const std::string& path) {
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (f) std::fclose(f);
-  return f != nullptr;
-}
 
 bool HasExtension(const std::string& path) {
   std::size_t slash = path.find_last_of("/\\");
@@ -149,13 +174,29 @@ Bitmap LoadLimited(FREE_IMAGE_FORMAT fif, const std::string& path, std::string* 
   return image;
 }
 
-// The image's luminance, stretched to side x side. Images of more than 8 bits
-// per channel are first brought down to 8 bits, since the 32-bit conversion
-// takes ordinary bitmaps only.
+// 16-bit grey as 8-bit grey, v / 257: 0 and 65535 stay the ends of the range,
+// so a heightmap exported by other terrain tools keeps its relief.
+Bitmap GreyFromSixteenBits(FIBITMAP* deep) {
+  const unsigned w = FreeImage_GetWidth(deep), h = FreeImage_GetHeight(deep);
+  Bitmap grey(FreeImage_Allocate(w, h, 8));  // comes with a grey palette
+  if (!grey) return nullptr;
+  for (unsigned y = 0; y < h; ++y) {
+    const WORD* src = reinterpret_cast<const WORD*>(FreeImage_GetScanLine(deep, y));
+    BYTE* dst = FreeImage_GetScanLine(grey.get(), y);
+    for (unsigned x = 0; x < w; ++x) dst[x] = static_cast<BYTE>(src[x] / 257);
+  }
+  return grey;
+}
+
+// The image's luminance, stretched to side x side. The 32-bit conversion
+// takes ordinary bitmaps and 16-bit colour (keeping each channel's high
+// byte); 16-bit grey and the other deep types are brought to 8 bits first.
 Bitmap GreySquare(FIBITMAP* image, int side) {
   Bitmap standard;
-  if (FreeImage_GetImageType(image) != FIT_BITMAP) {
-    standard.reset(FreeImage_ConvertToStandardType(image, TRUE));
+  const FREE_IMAGE_TYPE type = FreeImage_GetImageType(image);
+  if (type != FIT_BITMAP && type != FIT_RGB16 && type != FIT_RGBA16) {
+    standard = type == FIT_UINT16 ? GreyFromSixteenBits(image)
+                                  : Bitmap(FreeImage_ConvertToStandardType(image, TRUE));
     if (!standard) return nullptr;
     image = standard.get();
   }
@@ -168,7 +209,13 @@ Bitmap GreySquare(FIBITMAP* image, int side) {
 
 }  // namespace
 
+void RouteFreeImageMessages(void (*show)(int format, const char* message)) {
+  showMessage = show;
+  FreeImage_SetOutputMessage(OnFreeImageMessage);
+}
+
 ImageFileResult LoadImageFile(const std::string& path, Heightmap* map, int* sizeIndex) {
+  MessageScope messages;
   TempFile made;
   if (!made.Make()) return {};
   TempFile pnm(made.path().substr(0, made.path().size() - 3) + "pnm");
@@ -216,7 +263,29 @@ std::string WhyNotWritable(FREE_IMAGE_FORMAT fif, const std::string& path) {
 
 }  // namespace
 
+namespace {
+
+struct MemoryDeleter {
+  void operator()(FIMEMORY* m) const { FreeImage_CloseMemory(m); }
+};
+
+// Whether FreeImage reads its own output back as an image of the map's size.
+// Its complaints about a file nobody asked to read would only confuse.
+bool ReadsBack(FREE_IMAGE_FORMAT fif, FIMEMORY* encoded, const Heightmap& map) {
+  messagesMuted = true;
+  FreeImage_SeekMemory(encoded, 0, SEEK_SET);
+  Bitmap back(FreeImage_LoadFromMemory(fif, encoded, 0));
+  messagesMuted = false;
+  return back && FreeImage_GetWidth(back.get()) == static_cast<unsigned>(map.width()) &&
+         FreeImage_GetHeight(back.get()) == static_cast<unsigned>(map.height());
+}
+
+}  // namespace
+
+// The image is encoded in memory and checked before the user's file is
+// touched; then the checked write replaces the file whole or reports why not.
 ImageFileResult SaveImageFile(const std::string& path, const Heightmap& map) {
+  MessageScope messages;
   TempFile pgm;
   if (!pgm.Make()) return {};
   if (!WriteRawPgm(pgm.path(), map))
@@ -230,12 +299,20 @@ ImageFileResult SaveImageFile(const std::string& path, const Heightmap& map) {
   if (!grey)
     return Failure("The temporary file " + Quoted(pgm.path()) + " could not be read back.");
 
-  bool existed = Exists(path);
-  if (!FreeImage_Save(fif, grey.get(), path.c_str(), 0)) {
-    // FreeImage opens the file before the format's writer may give up.
-    if (!existed) platform::RemoveFile(path);
+  std::unique_ptr<FIMEMORY, MemoryDeleter> encoded(FreeImage_OpenMemory());
+  if (!encoded || !FreeImage_SaveToMemory(fif, grey.get(), encoded.get(), 0))
     return Failure("The image could not be saved as " + Quoted(path) +
-                   ": the file cannot be written there, or the format cannot store this image.");
-  }
+                   ": the format cannot store this image.");
+  if (!ReadsBack(fif, encoded.get(), map))
+    return Failure("The image was not saved as " + Quoted(path) +
+                   ": FreeImage cannot read this format back as it writes it, so the file "
+                   "would be damaged.\nChoose another format, for example .png or .bmp.");
+  BYTE* data = nullptr;
+  DWORD size = 0;
+  FreeImage_AcquireMemory(encoded.get(), &data, &size);
+  std::string reason;
+  if (!platform::WriteWholeFile(path, std::string(reinterpret_cast<char*>(data), size),
+                                platform::FileMode::Binary, &reason))
+    return Failure("The image could not be saved as " + Quoted(path) + ": " + reason + ".");
   return {true, ""};
 }

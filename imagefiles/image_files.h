@@ -34,6 +34,10 @@ const std::vector<platform::FileFilter>& SaveImageFilters();
 // the largest side not more than 1.3 times m, or index 0 when every side is.
 int PickMapSizeIndex(int m, const int* sides, int count);
 
+// Sends FreeImage's own messages (its format number and text) to show. Within
+// one load or save each distinct message is sent once.
+void RouteFreeImageMessages(void (*show)(int format, const char* message));
+
 // Reads the image file at path as a square greyscale map of one of the five
 // map sizes (mapSizeTable), stretched to the square. On success *map and
 // *sizeIndex hold the result; on failure neither is touched. Temporary files
@@ -41,7 +45,8 @@ int PickMapSizeIndex(int m, const int* sides, int count);
 ImageFileResult LoadImageFile(const std::string& path, Heightmap* map, int* sizeIndex);
 
 // Writes map as an 8-bit greyscale image in the format that path's extension
-// names. A failed save leaves no new file behind.
+// names. A failed save leaves the old file as it was and no new file behind;
+// so does a format whose output FreeImage cannot read back.
 ImageFileResult SaveImageFile(const std::string& path, const Heightmap& map);
 
 // The temporary file's format: raw PGM with CImg's creator comment.

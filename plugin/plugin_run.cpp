@@ -1,12 +1,12 @@
 #include "plugin/plugin_run.h"
 
 #include <FL/Fl.H>
-#include <FreeImage.h>
 
 #include <cstdio>
 #include <memory>
 
 #include "editor/editor_idle.h"
+#include "imagefiles/image_files.h"
 #include "platform/platform.h"
 #include "plugin/history_keys.h"
 #include "plugin/plugin_state.h"
@@ -19,11 +19,6 @@
 namespace {
 
 bool running = false;
-
-// FreeImage passes its own enum; the handler itself works on plain ints.
-void FreeImageHook(FREE_IMAGE_FORMAT format, const char* message) {
-  FreeImageMessageHandler(static_cast<int>(format), message);
-}
 
 // Clears the run's objects however the run is left, so nothing dangles.
 struct RunObjects {
@@ -73,7 +68,7 @@ void RunPlugin() {
   editorDisplay = new cimg_library::CImgDisplay(heightmap, "Heightmap", 1, false, false);
   previewWindow = new MyGlWin(0, 0, 300, 300, "Landscape 3D View");
   controlWindow = new ControlWindow();
-  FreeImage_SetOutputMessage(FreeImageHook);
+  RouteFreeImageMessages(FreeImageMessageHandler);
   controlWindow->show();
   previewWindow->callback(CloseWindowCallback);
   previewWindow->size_range(300, 300, 0, 0, 0, 0, 0);

@@ -3,8 +3,13 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <signal.h>
+#include <sys/resource.h>
+
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 
 #include "imagefiles/image_files.h"
 #include "plugin/plugin_state.h"
@@ -55,6 +60,29 @@ class ImageFilesTest : public ::testing::Test {
     return path;
   }
 
+  // A w x h image of FreeImage's type and bits per pixel: channel c (red,
+  // green, blue, alpha) of pixel (x, y) from the top is value(x, y, c).
+  std::string MakeTyped(const std::string& name, FREE_IMAGE_TYPE type, int bpp, int w, int h,
+                        const std::function<unsigned(int, int, int)>& value) {
+    FIBITMAP* b = FreeImage_AllocateT(type, w, h, bpp);
+    const bool wide = type != FIT_BITMAP;
+    const int channels = bpp / (wide ? 16 : 8);
+    const int order[4] = {FI_RGBA_RED, FI_RGBA_GREEN, FI_RGBA_BLUE, FI_RGBA_ALPHA};
+    for (int y = 0; y < h; ++y) {
+      BYTE* line = FreeImage_GetScanLine(b, h - 1 - y);
+      for (int x = 0; x < w; ++x)
+        for (int c = 0; c < channels; ++c) {
+          const int at = x * channels + (wide || channels == 1 ? c : order[c]);
+          if (wide) reinterpret_cast<WORD*>(line)[at] = static_cast<WORD>(value(x, y, c));
+          else line[at] = static_cast<BYTE>(value(x, y, c));
+        }
+    }
+    std::string path = User(name);
+    EXPECT_TRUE(FreeImage_Save(FIF_PNG, b, path.c_str(), 0));
+    FreeImage_Unload(b);
+    return path;
+  }
+
   // Loads into a 5 x 5 map of 7s with index 3, so that untouched output shows.
   ImageFileResult Load(const std::string& path, Heightmap* map, int* index) {
     map->assign(5, 5, 1, 1, 7);
@@ -87,14 +115,26 @@ TEST_F(ImageFilesTest, LoadsCommonFormatsAsStretchedLuminanceAtPickedSize) {
   }
 }
 
-TEST_F(ImageFilesTest, LoadsSixteenBitGreyAndPnmFoundByContent) {
-  FIBITMAP* deep = FreeImage_AllocateT(FIT_UINT16, 40, 40);
-  ASSERT_TRUE(FreeImage_Save(FIF_PNG, deep, User("deep.png").c_str(), 0));
-  FreeImage_Unload(deep);
+// Deep colour loads as its 32-bit conversion does, keeping each channel's high
+// byte; 16-bit grey keeps its relief as v / 257. Low bytes below the high ones
+// tell the two rules apart.
+TEST_F(ImageFilesTest, DeepImagesLoadAsTheirEightBitCounterparts) {
+  auto deep = [](int x, int y, int c) { return unsigned(x * 1601 + y * 703 + c * 20000) % 65536; };
+  const struct { FREE_IMAGE_TYPE type; int bpp, twinBpp; unsigned divisor; } rows[] = {
+      {FIT_RGB16, 48, 24, 256}, {FIT_RGBA16, 64, 32, 256}, {FIT_UINT16, 16, 8, 257}};
+  for (auto row : rows) {
+    const std::string deepPath = MakeTyped("deep.png", row.type, row.bpp, 40, 30, deep);
+    const std::string twinPath = MakeTyped("twin.png", FIT_BITMAP, row.twinBpp, 40, 30,
+                                           [&](int x, int y, int c) { return deep(x, y, c) / row.divisor; });
+    Heightmap map, twin;
+    int index, twinIndex;
+    ASSERT_TRUE(Load(deepPath, &map, &index).ok) << row.bpp;
+    ASSERT_TRUE(Load(twinPath, &twin, &twinIndex).ok) << row.bpp;
+    EXPECT_TRUE(index == 3 && map == twin) << row.bpp;
+  }
   fs::rename(MakeImage("e.ppm", 30, 30), User("e.pnm"));  // ".pnm" names no format
   Heightmap map;
   int index;
-  EXPECT_TRUE(Load(User("deep.png"), &map, &index).ok && index == 3 && map.width() == 32);
   EXPECT_TRUE(Load(User("e.pnm"), &map, &index).ok && index == 3 && map.width() == 32);
   // The longest side allowed.
   EXPECT_TRUE(Load(MakeImage("wide.png", 65536, 2), &map, &index).ok && map.width() == 249);
@@ -137,7 +177,7 @@ TEST_F(ImageFilesTest, UnreadableOrHugeImagesChangeNothingAndSayWhy) {
 TEST_F(ImageFilesTest, SaveThatCannotHappenWritesNothingAndSaysWhy) {
   const struct { const char* name; const char* why; } rows[] = {
       {"plain", "no extension"}, {"map.zzz", "no image format"}, {"map.pcx", "cannot store"},
-      {"map.ico", "cannot be written"}, {"missing/map.png", "cannot be written"}};
+      {"map.ico", "cannot store"}, {"missing/map.png", std::strerror(ENOENT)}};
   for (auto row : rows) {
     // Icons stop at 256 pixels: FreeImage gives up after creating the file.
     ImageFileResult r = SaveImageFile(User(row.name), Ramp(300));
@@ -145,6 +185,39 @@ TEST_F(ImageFilesTest, SaveThatCannotHappenWritesNothingAndSaysWhy) {
     EXPECT_NE(r.message.find(row.why), std::string::npos) << r.message;
   }
   EXPECT_TRUE(fs::is_empty(root_ / "user"));
+}
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), {});
+}
+
+// A save that cannot be completed (the file-size limit stands in for a full
+// disk), or whose format FreeImage cannot read back, says why and leaves the
+// old file exactly as it was.
+TEST_F(ImageFilesTest, FailedSaveSaysWhyAndKeepsTheOldFile) {
+  const std::string bmp = MakeImage("old.bmp", 20, 20), psd = User("old.psd");
+  std::ofstream(psd) << "old";
+  const std::string oldBmp = ReadAll(bmp);
+  rlimit old, small;
+  getrlimit(RLIMIT_FSIZE, &old);
+  small = old;
+  small.rlim_cur = 63000;  // the temporary PGM of 249 x 249 fits, the BMP does not
+  auto oldHandler = signal(SIGXFSZ, SIG_IGN);
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  ImageFileResult full = SaveImageFile(bmp, Ramp(249));
+  setrlimit(RLIMIT_FSIZE, &old);
+  signal(SIGXFSZ, oldHandler);
+  ImageFileResult photoshop = SaveImageFile(psd, Ramp(63));
+  const std::string tooLarge = std::strerror(EFBIG);
+  for (auto [r, path, why] : {std::tuple{full, bmp, tooLarge}, {photoshop, psd, "read"}}) {
+    EXPECT_FALSE(r.ok) << path;
+    EXPECT_NE(r.message.find(path), std::string::npos) << r.message;
+    EXPECT_NE(r.message.find(why), std::string::npos) << r.message;
+  }
+  EXPECT_EQ(ReadAll(bmp), oldBmp);
+  EXPECT_EQ(ReadAll(psd), "old");
+  EXPECT_EQ(std::distance(fs::directory_iterator(root_ / "user"), {}), 2);
 }
 
 TEST_F(ImageFilesTest, TemporaryPgmHasCreatorHeaderAndReadBackChecksTheSide) {
@@ -161,9 +234,17 @@ TEST_F(ImageFilesTest, TemporaryPgmHasCreatorHeaderAndReadBackChecksTheSide) {
 
 TEST_F(ImageFilesTest, SaveAsPngThenLoadInARunGivesTheMapAtItsSize) {
   std::ofstream(User("text.bmp")) << "not an image";
+  // A progressive JPEG cut short: reading its header and then all of it meet
+  // the missing end twice; the user hears of it once.
+  FIBITMAP* photo = FreeImage_Allocate(256, 256, 24);
+  for (int y = 0; y < 256; ++y)
+    for (int x = 0; x < 256; ++x) FreeImage_GetScanLine(photo, y)[x * 3] = BYTE(x * y);
+  ASSERT_TRUE(FreeImage_Save(FIF_JPEG, photo, User("cut.jpg").c_str(), JPEG_PROGRESSIVE));
+  FreeImage_Unload(photo);
+  fs::resize_file(User("cut.jpg"), fs::file_size(User("cut.jpg")) / 2);
   FakePlatform& fake = platform_.fake;
   fake.saveAnswers = {User("map.png")};
-  fake.openAnswers = {User("text.bmp"), User("map.png")};
+  fake.openAnswers = {User("text.bmp"), User("cut.jpg"), User("map.png")};
   const Heightmap ramp = Ramp(63);
   RunWithSteps({[&] {
     heightmap = ramp;
@@ -173,13 +254,16 @@ TEST_F(ImageFilesTest, SaveAsPngThenLoadInARunGivesTheMapAtItsSize) {
     controlWindow->LoadImage(nullptr, nullptr);  // unreadable: nothing changes
     EXPECT_STREQ(controlWindow->mapDimensionsChoice->text(), "249x249 px");
     EXPECT_TRUE(heightmap.width() == 63 && heightmap.max() == 0 && fake.messages.size() == 1);
+    controlWindow->LoadImage(nullptr, nullptr);
+    ASSERT_EQ(fake.messages.size(), 2u);
+    EXPECT_EQ(fake.messages[1].text, "2 : Premature end of JPEG file");
     displayZoom = 3;
     controlWindow->LoadImage(nullptr, nullptr);
     EXPECT_STREQ(controlWindow->mapDimensionsChoice->text(), "63x63 px");
     EXPECT_TRUE(mapSize == 63 && displayZoom == 1 && editorDisplay->width() == 63);
   }});
   EXPECT_EQ(fake.openDialogs.at(0).title, "Load Image file");
-  EXPECT_EQ(fake.messages.size(), 1u);
+  EXPECT_EQ(fake.messages.size(), 2u);
   EXPECT_LE((cimg_library::CImg<int>(heightmap) - cimg_library::CImg<int>(ramp)).abs().max(), 8);
 
   FIBITMAP* saved = FreeImage_Load(FIF_PNG, User("map.png").c_str(), 0);
