@@ -124,21 +124,26 @@ TEST_F(ExportTest, ReplacingAFileKeepsItsModeLinksAndName) {
   const std::string text = BuildMapText(MapTextForm::File);
   const std::string secret = dir + "/secret.qmf", target = dir + "/target.qmf",
                     link = dir + "/link.qmf", a = dir + "/a.qmf", b = dir + "/b.qmf",
-                    longName = dir + "/" + std::string(247, 'n') + ".qmf";
+                    longName = dir + "/" + std::string(247, 'n') + ".qmf",
+                    fresh = dir + "/fresh.qmf";
   for (const std::string& p : {secret, target, a, longName}) std::ofstream(p) << "old";
-  chmod(secret.c_str(), 0600);
+  chmod(secret.c_str(), 0640);
   ASSERT_EQ(symlink("target.qmf", link.c_str()), 0);
   ASSERT_EQ(::link(a.c_str(), b.c_str()), 0);
-  for (const std::string& p : {secret, link, a, longName}) {
+  for (const std::string& p : {secret, link, a, longName, fresh}) {
     fake.saveAnswers = {p};
     EXPECT_EQ(ExportToFile(), 1) << p;
   }
   EXPECT_TRUE(fake.messages.empty()) << fake.messages[0].text;
-  EXPECT_EQ(Stat(secret).st_mode & 07777, 0600u);
+  const mode_t mask = umask(022);
+  umask(mask);
+  EXPECT_EQ(Stat(secret).st_mode & 07777, 0640u);
+  EXPECT_EQ(Stat(fresh).st_mode & 07777, 0666u & ~mask);
   EXPECT_TRUE(S_ISLNK(Stat(link, false).st_mode));
   EXPECT_EQ(Stat(b).st_nlink, 2u);
-  for (const std::string& p : {secret, target, b, longName}) EXPECT_EQ(ReadFile(p), text) << p;
-  EXPECT_EQ(Files().size(), 6u);  // no temporary file left beside them
+  for (const std::string& p : {secret, target, b, longName, fresh})
+    EXPECT_EQ(ReadFile(p), text) << p;
+  EXPECT_EQ(Files().size(), 7u);  // no temporary file left beside them
 }
 
 // Root may write anything, so the permission cases run as an ordinary user in
