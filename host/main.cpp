@@ -1,9 +1,5 @@
 // quarn-host: plays Quarn's side of the plug-in contract. Loads the module,
 // asks who it is, installs the callback, runs it and receives the map text.
-#include <dlfcn.h>
-#include <limits.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -11,6 +7,7 @@
 #include <string>
 
 #include "host/map_text_reader.h"
+#include "host/module_loader.h"
 #include "plugin/host_contract.h"
 
 namespace {
@@ -26,15 +23,15 @@ struct Options {
 };
 
 struct Exports {
-  int (*type)() = nullptr;
-  const char* (*name)() = nullptr;
-  const char* (*description)() = nullptr;
-  const char* (*quarnVersion)() = nullptr;
-  const char* (*version)() = nullptr;
-  const char* (*author)() = nullptr;
-  const char* (*email)() = nullptr;
-  void (*setCallback)(HostCallback) = nullptr;
-  void (*execute)() = nullptr;
+  int(RELIEVO_CALL* type)() = nullptr;
+  const char*(RELIEVO_CALL* name)() = nullptr;
+  const char*(RELIEVO_CALL* description)() = nullptr;
+  const char*(RELIEVO_CALL* quarnVersion)() = nullptr;
+  const char*(RELIEVO_CALL* version)() = nullptr;
+  const char*(RELIEVO_CALL* author)() = nullptr;
+  const char*(RELIEVO_CALL* email)() = nullptr;
+  void(RELIEVO_CALL* setCallback)(HostCallback) = nullptr;
+  void(RELIEVO_CALL* execute)() = nullptr;
 };
 
 Options options;
@@ -44,7 +41,7 @@ int badRecords = 0;
 void Usage(FILE* out) {
   std::fprintf(out,
                "usage: quarn-host [options]\n"
-               "  --module PATH     plug-in module to load (default: AdvancedRelievo.so beside\n"
+               "  --module PATH     plug-in module to load (default: AdvancedRelievo.so/.dll beside\n"
                "                    this program)\n"
                "  --runs N          run the plug-in N times in the same load (default 1)\n"
                "  --identify        print the module's identity and exit without a run\n"
@@ -55,15 +52,6 @@ void Usage(FILE* out) {
                "  --save FILE       save the received map text to FILE\n"
                "  --summarize FILE  print the summary of a map text file and exit\n"
                "  --help            show this help\n");
-}
-
-std::string DefaultModule() {
-  char self[PATH_MAX];
-  ssize_t n = readlink("/proc/self/exe", self, sizeof(self) - 1);
-  if (n <= 0) return "./AdvancedRelievo.so";
-  self[n] = '\0';
-  std::string path(self);
-  return path.substr(0, path.rfind('/') + 1) + "AdvancedRelievo.so";
 }
 
 void ReceiveLandscape(PluginCallbackData data) {
@@ -91,9 +79,10 @@ void ReceiveLandscape(PluginCallbackData data) {
 }
 
 template <typename F>
-bool Resolve(void* module, const char* name, F* fn) {
-  *fn = reinterpret_cast<F>(dlsym(module, name));
-  if (!*fn) std::fprintf(stderr, "quarn-host: the module has no export %s\n", name);
+bool Resolve(const PluginModule& module, const char* name, int argumentBytes, F* fn) {
+  std::string error;
+  *fn = reinterpret_cast<F>(module.Find(name, argumentBytes, &error));
+  if (!*fn) std::fprintf(stderr, "quarn-host: %s\n", error.c_str());
   return *fn != nullptr;
 }
 
@@ -157,27 +146,30 @@ int main(int argc, char** argv) {
     return 2;
   }
   if (!options.summarize.empty()) return Summarize(options.summarize);
-  if (options.module.empty()) options.module = DefaultModule();
+  if (options.module.empty()) options.module = DefaultModulePath();
   // The module and the host share the process, and with it the environment:
   // the module's Linux platform layer answers its yes/no questions with Yes
   // when this is set. No export beyond the nine is needed.
+#ifndef _WIN32
   if (!options.closeQuestion) setenv("RELIEVO_ASSUME_YES", "1", 1);
+#endif
 
-  void* module = dlopen(options.module.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (!module) {
-    std::fprintf(stderr, "quarn-host: cannot load %s: %s\n", options.module.c_str(), dlerror());
+  PluginModule module;
+  std::string error;
+  if (!module.Open(options.module, &error)) {
+    std::fprintf(stderr, "quarn-host: cannot load %s: %s\n", options.module.c_str(), error.c_str());
     return 1;
   }
   Exports e;
-  bool ok = Resolve(module, "PluginType", &e.type);
-  ok = Resolve(module, "PluginName", &e.name) && ok;
-  ok = Resolve(module, "PluginDescription", &e.description) && ok;
-  ok = Resolve(module, "PluginQuarnVersion", &e.quarnVersion) && ok;
-  ok = Resolve(module, "PluginVersion", &e.version) && ok;
-  ok = Resolve(module, "PluginAuthor", &e.author) && ok;
-  ok = Resolve(module, "PluginEmail", &e.email) && ok;
-  ok = Resolve(module, "PluginSetCallback", &e.setCallback) && ok;
-  ok = Resolve(module, "PluginExecute", &e.execute) && ok;
+  bool ok = Resolve(module, "PluginType", 0, &e.type);
+  ok = Resolve(module, "PluginName", 0, &e.name) && ok;
+  ok = Resolve(module, "PluginDescription", 0, &e.description) && ok;
+  ok = Resolve(module, "PluginQuarnVersion", 0, &e.quarnVersion) && ok;
+  ok = Resolve(module, "PluginVersion", 0, &e.version) && ok;
+  ok = Resolve(module, "PluginAuthor", 0, &e.author) && ok;
+  ok = Resolve(module, "PluginEmail", 0, &e.email) && ok;
+  ok = Resolve(module, "PluginSetCallback", 4, &e.setCallback) && ok;
+  ok = Resolve(module, "PluginExecute", 0, &e.execute) && ok;
   if (!ok) return 1;
 
   std::printf("type: %d\nname: %s\ndescription: %s\nquarn version: %s\nversion: %s\n"
