@@ -8,7 +8,10 @@ FUZZ_SECONDS ?= 60
 # What to tell the user to run again after a failed step.
 GOAL = $(or $(MAKECMDGOALS),all)
 
-.PHONY: all deps configure build run test test-unit test-sanitize bench fuzz mutate count clean
+WIN32_BUILD ?= build-win32
+
+.PHONY: all deps configure build run test test-unit test-sanitize bench fuzz mutate count clean \
+        win32 win32-test
 
 all: build
 
@@ -80,5 +83,14 @@ mutate: deps
 count:
 	@scripts/count-lines.py
 
+# The 32-bit Windows DLL and host, cross-built with mingw-w64 against libraries
+# cross-built once from Debian's sources (cached outside the clone).
+win32:
+	scripts/win32-build.sh $(WIN32_BUILD) $(JOBS)
+
+# The Windows build's tests under Wine on a private X server.
+win32-test:
+	scripts/win32-build.sh $(WIN32_BUILD) $(JOBS) --test
+
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) build-fuzz build-mutate
+	rm -rf $(BUILD) $(ASAN_BUILD) build-fuzz build-mutate $(WIN32_BUILD)

@@ -15,7 +15,16 @@
 // itself should neither print nor pop up dialogs.
 #define cimg_verbosity 0
 
+// CImg sizes its buffer limit by UINTPTR_MAX; unseen, a 32-bit build takes
+// the 64-bit limit, which wraps to 0 and refuses every image.
+#include <cstdint>
+
 #include <CImg.h>
+
+// <windows.h>, which CImg's GDI back-end includes, renames LoadImage.
+#ifdef LoadImage
+#undef LoadImage
+#endif
 
 // CImg's X11 back-end drags in Xlib macros that collide with ordinary names.
 #ifdef None

@@ -1,17 +1,12 @@
 // Native services on Windows: the Win32 calls the module was designed around.
 // Built only on Windows.
-#include <windows.h>
-#include <commdlg.h>
+#include "platform/platform_win32.h"
 
 #include <algorithm>
 #include <string>
 
-#include "platform/platform.h"
-
 namespace platform {
-namespace {
 
-// Win32 filter strings are NUL-separated pairs ending in a double NUL.
 std::string Win32Filter(const std::vector<FileFilter>& filters) {
   std::string out;
   for (const FileFilter& f : filters) {
@@ -24,19 +19,31 @@ std::string Win32Filter(const std::vector<FileFilter>& filters) {
   return out;
 }
 
-bool RunDialog(bool save, const std::string& title, const std::vector<FileFilter>& filters,
-               std::string* path) {
-  char file[1024] = {0};
-  std::string filter = Win32Filter(filters);
+OPENFILENAMEA DialogRecord(bool save, const std::string& title, const std::string& filter,
+                           char* file) {
   OPENFILENAMEA ofn;
   ZeroMemory(&ofn, sizeof(ofn));
-  ofn.lStructSize = 76;  // the record without the fields of later Windows versions
+  ofn.lStructSize = OPENFILENAME_SIZE_VERSION_400A;  // without the later fields
   ofn.lpstrFilter = filter.c_str();
   ofn.nFilterIndex = 1;
   ofn.lpstrFile = file;
-  ofn.nMaxFile = sizeof(file);
+  ofn.nMaxFile = kDialogFileBuffer;
   ofn.lpstrTitle = title.empty() ? nullptr : title.c_str();
   ofn.Flags = save ? OFN_OVERWRITEPROMPT : OFN_FILEMUSTEXIST;
+  return ofn;
+}
+
+UINT MessageBoxType(MessageIcon icon) {
+  return MB_OK | (icon == MessageIcon::Exclamation ? MB_ICONEXCLAMATION : MB_ICONINFORMATION);
+}
+
+namespace {
+
+bool RunDialog(bool save, const std::string& title, const std::vector<FileFilter>& filters,
+               std::string* path) {
+  char file[kDialogFileBuffer] = {0};
+  std::string filter = Win32Filter(filters);
+  OPENFILENAMEA ofn = DialogRecord(save, title, filter, file);
   BOOL ok = save ? GetSaveFileNameA(&ofn) : GetOpenFileNameA(&ofn);
   if (!ok) return false;
   *path = file;
@@ -46,8 +53,7 @@ bool RunDialog(bool save, const std::string& title, const std::vector<FileFilter
 class Win32Platform : public Platform {
  public:
   void ShowMessage(const std::string& title, const std::string& text, MessageIcon icon) override {
-    UINT type = MB_OK | (icon == MessageIcon::Exclamation ? MB_ICONEXCLAMATION : MB_ICONINFORMATION);
-    MessageBoxA(nullptr, text.c_str(), title.c_str(), type);
+    MessageBoxA(nullptr, text.c_str(), title.c_str(), MessageBoxType(icon));
   }
   bool AskYesNo(const std::string& title, const std::string& text) override {
     return MessageBoxA(nullptr, text.c_str(), title.c_str(), MB_YESNO | MB_ICONEXCLAMATION) == IDYES;
@@ -63,7 +69,9 @@ class Win32Platform : public Platform {
   bool MakeTempFile(const std::string& prefix, std::string* path) override {
     char dir[1024];
     char name[MAX_PATH];
-    if (GetTempPathA(sizeof(dir), dir) == 0) return false;
+    // A folder name that does not fit is a failure, not a truncated path.
+    DWORD n = GetTempPathA(sizeof(dir), dir);
+    if (n == 0 || n >= sizeof(dir)) return false;
     if (GetTempFileNameA(dir, prefix.c_str(), 0, name) == 0) return false;
     *path = name;
     return true;

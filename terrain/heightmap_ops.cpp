@@ -28,8 +28,8 @@ double RandomDeviate() { return 1.0 - 2.0 * RandomUniform(); }
 // 4-connected metric on a full grid. Nothing changes when there is no source.
 void FillNearSources(Heightmap& map, bool zeroIsSource, unsigned n, unsigned char value) {
   const int w = map.width(), h = map.height();
-  const unsigned far = static_cast<unsigned>(w + h + 1);
-  const unsigned reach = std::min(n, far);
+  const unsigned unreached = static_cast<unsigned>(w + h + 1);
+  const unsigned reach = std::min(n, unreached);
   std::vector<unsigned> dist(static_cast<std::size_t>(w) * h);
   auto step = [](unsigned a, unsigned b) { return std::min(a, b + 1); };
   bool any = false;
@@ -38,7 +38,7 @@ void FillNearSources(Heightmap& map, bool zeroIsSource, unsigned n, unsigned cha
     unsigned* row = &dist[static_cast<std::size_t>(y) * w];
     for (int x = 0; x < w; ++x) {
       const bool source = (src[x] == 0) == zeroIsSource;
-      row[x] = source ? 0 : far;
+      row[x] = source ? 0 : unreached;
       any |= source;
     }
     if (y > 0) {

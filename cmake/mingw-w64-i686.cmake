@@ -1,0 +1,15 @@
+# Cross-compiling for 32-bit Windows with Debian's mingw-w64 (posix threads).
+# RELIEVO_WIN32_PREFIX names the folder of the cross-built libraries.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86)
+set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-posix)
+set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++-posix)
+set(CMAKE_RC_COMPILER i686-w64-mingw32-windres)
+set(CMAKE_AR i686-w64-mingw32-gcc-ar-posix CACHE FILEPATH "")
+set(CMAKE_RANLIB i686-w64-mingw32-gcc-ranlib-posix CACHE FILEPATH "")
+list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES RELIEVO_WIN32_PREFIX)
+set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32 ${RELIEVO_WIN32_PREFIX})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
