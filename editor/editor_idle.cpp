@@ -31,15 +31,12 @@ void EndRun() {
 void ServicePassRequest() {
   if (!passRequest) return;
   passRequest = 0;
-  if (PassToHost()) {
-    MarkSaved();
-    platform::ShowMessage("Information",
-                          "Land correctly exported to Quarn!\nAdvanced Relievo Plugin 1.0 by\n"
-                          "Ettar Quell \"Il Morvi\".",
-                          platform::MessageIcon::Information);
-  }
-  // The terrain has left (or could not leave) for the host: either way this
-  // run is over.
+  if (!PassToHost()) return;  // it said why; the run stays so the terrain can be exported
+  MarkSaved();
+  platform::ShowMessage("Information",
+                        "Land correctly exported to Quarn!\nAdvanced Relievo Plugin 1.0 by\n"
+                        "Ettar Quell \"Il Morvi\".",
+                        platform::MessageIcon::Information);
   closeRequest = 1;
 }
 
@@ -62,6 +59,19 @@ Heightmap Overlay(const BrushRect& rect) {
   return visu;
 }
 
+// CImg reads -1 outside the window and over any area beyond the map, but
+// keeps the button bits when the pointer leaves with a button held.
+bool PointerOverMap() { return editorDisplay->mouse_x() >= 0 && editorDisplay->mouse_y() >= 0; }
+
+// The window keeps the map's size times the zoom: a size given by the window
+// manager would leave an area where the pointer reads -1.
+void KeepEditorSize() {
+  const int zoom = displayZoom > 0 ? displayZoom : 1;
+  const int w = zoom * heightmap.width(), h = zoom * heightmap.height();
+  if (editorDisplay->window_width() != w || editorDisplay->window_height() != h)
+    editorDisplay->resize(w, h, true);
+}
+
 BrushRect PointerBrush() {
   const int zoom = displayZoom > 0 ? displayZoom : 1;
   return BrushRectAt(editorDisplay->mouse_x() / zoom, editorDisplay->mouse_y() / zoom,
@@ -72,7 +82,7 @@ BrushRect PointerBrush() {
 // late; the preview draws the live map and shows it at once.
 void ToolStep(const Heightmap& visu, const BrushRect& rect) {
   const bool painting = currentTool >= kCreateMountain && currentTool <= kPaintPlainBrush &&
-                        (editorDisplay->button() & 1);
+                        (editorDisplay->button() & 1) && PointerOverMap();
   // A stroke, however many passes it took, is one step of the history.
   if (!painting) FinishStroke();
   if (currentTool == kFixDraw) {
@@ -110,6 +120,7 @@ void EditorIdle(void*) {
   ServiceExportRequest();
   if (!editorDisplay || heightmap.is_empty()) return;
   PollEditorHistoryKeys();
+  KeepEditorSize();
 
   const BrushRect rect = PointerBrush();
   const Heightmap visu = Overlay(rect);

@@ -3,6 +3,7 @@
 #include <FL/Fl.H>
 #include <FL/Fl_Double_Window.H>
 #include <FL/Fl_Value_Output.H>
+#include <X11/Xlib.h>
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -91,6 +92,54 @@ TEST(EditorPump, BrushFollowsThePointerAtTheZoomAndOnlyTheLeftButtonDraws) {
   }});
 }
 
+// What the user and the window manager do to the editor window, through a
+// connection of the test's own.
+struct OutsideX {
+  OutsideX() : dpy(XOpenDisplay(nullptr)) {}
+  ~OutsideX() { XCloseDisplay(dpy); }
+  void PointerToScreenCorner() {
+    XWarpPointer(dpy, 0, DefaultRootWindow(dpy), 0, 0, 0, 0, 1, 1);
+    XSync(dpy, False);
+  }
+  void Resize(int w, int h) {
+    XResizeWindow(dpy, editorDisplay->_window, w, h);
+    XSync(dpy, False);
+  }
+  bool SizeIs(int w, int h) {
+    XWindowAttributes a;
+    XGetWindowAttributes(dpy, editorDisplay->_window, &a);
+    return a.width == w && a.height == h && editorDisplay->window_width() == w &&
+           editorDisplay->window_height() == h;
+  }
+  Display* dpy;
+};
+
+// CImg reads -1 off the window (and beyond the map) but keeps the button
+// bits when the pointer leaves: the brush would sit on the top-left corner.
+TEST(EditorPump, NoToolOffTheWindowAndTheWindowKeepsTheMapSizeTimesTheZoom) {
+  ScopedFakePlatform platform;
+  RunWithSteps({[] {
+    OutsideX x;
+    heightmap.fill(100);
+    currentTool = kPaintPlainBrush;
+    brushHeight = 255;
+    PointAt(100, 100, 0);
+    x.PointerToScreenCorner();
+    ASSERT_TRUE(WaitUntil([] { return editorDisplay->mouse_x() < 0; }));
+    editorDisplay->set_button(1);
+    const Heightmap before = heightmap;
+    Pass();
+    Pass();
+    editorDisplay->set_button();
+    EXPECT_EQ(heightmap, before) << "corner: " << int(heightmap(0, 0));
+
+    displayZoom = 2;
+    ResizeEditor(498, 498);
+    x.Resize(400, 300);
+    EXPECT_TRUE(WaitUntil([&] { return x.SizeIs(498, 498); })) << editorDisplay->window_width();
+  }});
+}
+
 TEST(EditorPump, RedrawsADamagedPreviewAndBringsTheEditorBack) {
   ScopedFakePlatform platform;
   RunWithSteps({[] {
@@ -108,7 +157,8 @@ TEST(EditorPump, RedrawsADamagedPreviewAndBringsTheEditorBack) {
 }
 
 // A cancelled export says nothing; a saved one is confirmed and the run goes
-// on; a hand-off is confirmed and ends the run.
+// on; a failed hand-off keeps the run (the terrain would be lost), a
+// successful one is confirmed and ends it.
 TEST(EditorPump, ConfirmsExportAndHandOffAndTheHandOffEndsTheRun) {
   ScopedFakePlatform platform;
   FakePlatform& fake = platform.fake;
@@ -125,20 +175,26 @@ TEST(EditorPump, ConfirmsExportAndHandOffAndTheHandOffEndsTheRun) {
                   exportRequest = 1;
                   EXPECT_TRUE(WaitUntil([&] { return fake.messages.size() == 1; }));
                   EXPECT_TRUE(previewWindow->shown());
+                  hostCallback = nullptr;
+                  passRequest = 1;
+                  Pass();
+                  EXPECT_EQ(closeRequest, 0) << "a failed hand-off ended the run";
+                  hostCallback = CountingHost;
                   passRequest = 1;
                 }},
                0.05, 10.0, false);
   hostCallback = before;
   EXPECT_EQ(handOffs, 1);
   EXPECT_TRUE(std::ifstream(path).good());
-  ASSERT_EQ(fake.messages.size(), 2u);
+  ASSERT_EQ(fake.messages.size(), 3u);
   EXPECT_EQ(fake.messages[0].title, "QMF exporter");
   EXPECT_EQ(fake.messages[0].text, "File correctly exported to QMF format.");
-  EXPECT_EQ(fake.messages[1].title, "Information");
-  EXPECT_EQ(fake.messages[1].text,
+  EXPECT_EQ(fake.messages[1].title, "Warning");  // no host
+  EXPECT_EQ(fake.messages[2].title, "Information");
+  EXPECT_EQ(fake.messages[2].text,
             "Land correctly exported to Quarn!\nAdvanced Relievo Plugin 1.0 by\n"
             "Ettar Quell \"Il Morvi\".");
-  EXPECT_EQ(fake.messages[1].icon, platform::MessageIcon::Information);
+  EXPECT_EQ(fake.messages[2].icon, platform::MessageIcon::Information);
   std::remove(path.c_str());
 }
 
