@@ -11,6 +11,7 @@
 #include "plugin/history_keys.h"
 #include "plugin/plugin_state.h"
 #include "plugin/terrain_history.h"
+#include "plugin/views.h"
 #include "preview/my_gl_win.h"
 #include "terrain/generators.h"
 #include "ui/close_question.h"
@@ -69,6 +70,7 @@ void RunPlugin() {
   previewWindow = new MyGlWin(0, 0, 300, 300, "Landscape 3D View");
   controlWindow = new ControlWindow();
   RouteFreeImageMessages(FreeImageMessageHandler);
+  ArrangeRunWindows(true);
   controlWindow->show();
   previewWindow->callback(CloseWindowCallback);
   previewWindow->size_range(300, 300, 0, 0, 0, 0, 0);

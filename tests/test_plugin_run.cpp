@@ -1,6 +1,8 @@
 // A whole run in-process: set-up, the toolkit loop, the ways a run ends, and
 // what one run leaves for the next.
 #include <FL/Fl.H>
+#include <FL/Fl_Button.H>
+#include <FL/Fl_Choice.H>
 #include <FL/Fl_Double_Window.H>
 #include <FL/x.H>
 #include <X11/Xutil.h>
@@ -11,6 +13,7 @@
 #include "plugin/exports.h"
 #include "plugin/plugin_run.h"
 #include "plugin/plugin_state.h"
+#include "plugin/views.h"
 #include "preview/my_gl_win.h"
 #include "tests/support/fake_platform.h"
 #include "tests/support/run_driver.h"
@@ -52,6 +55,50 @@ TEST(PluginRun, OpensTheThreeWindowsAndTearsThemDown) {
   EXPECT_EQ(previewWindow, nullptr);
   EXPECT_EQ(controlWindow, nullptr);
   EXPECT_EQ(PluginType(), 1);
+}
+
+std::vector<WindowBox> RunWindowBoxes() {
+  Fl_Double_Window* c = controlWindow->window;
+  return {{editorDisplay->window_x(), editorDisplay->window_y(), editorDisplay->width(),
+           editorDisplay->height()},
+          {previewWindow->x(), previewWindow->y(), previewWindow->w(), previewWindow->h()},
+          {c->x(), c->y(), c->w(), c->h()}};
+}
+
+void ExpectApartOnTheWorkArea(const char* when) {
+  SCOPED_TRACE(when);
+  int ax, ay, aw, ah;
+  Fl::screen_work_area(ax, ay, aw, ah, 0);
+  const std::vector<WindowBox> b = RunWindowBoxes();
+  for (const WindowBox& w : b) {
+    EXPECT_TRUE(w.x >= ax && w.y >= ay && w.x + w.w <= ax + aw && w.y + w.h <= ay + ah)
+        << w.x << "," << w.y << " " << w.w << "x" << w.h;
+  }
+  for (int i = 0; i < 3; ++i)
+    for (int j = i + 1; j < 3; ++j)
+      EXPECT_FALSE(b[i].x < b[j].x + b[j].w && b[j].x < b[i].x + b[i].w &&
+                   b[i].y < b[j].y + b[j].h && b[j].y < b[i].y + b[i].h)
+          << "windows " << i << " and " << j << " overlap";
+}
+
+TEST(PluginRun, WindowsSitApartAndOneTheUserMovedStaysPut) {
+  ScopedFakePlatform platform;
+  RunWithSteps({[] {
+    ExpectApartOnTheWorkArea("at start");
+    for (int i = 0; i < 3; ++i) controlWindow->Enlarge(nullptr, nullptr);
+    EXPECT_GT(displayZoom, 1);
+    ExpectApartOnTheWorkArea("after Enlarge x3");
+    controlWindow->mapDimensionsChoice->value(3);
+    controlWindow->changeSizeButton->do_callback();
+    ExpectApartOnTheWorkArea("after Change Size");
+    const int x = previewWindow->x() + 100, y = previewWindow->y() + 300;
+    previewWindow->position(x, y);
+    controlWindow->Enlarge(nullptr, nullptr);
+    controlWindow->Reduce(nullptr, nullptr);
+    EXPECT_EQ(previewWindow->x(), x);
+    EXPECT_EQ(previewWindow->y(), y);
+  }});
+  heightmap.assign(249, 249, 1, 1, 0);
 }
 
 TEST(PluginRun, EndsWhenThePreviewOrTheControlWindowIsHidden) {
