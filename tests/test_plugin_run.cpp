@@ -8,6 +8,7 @@
 #include <X11/Xutil.h>
 #include <gtest/gtest.h>
 
+#include <utility>
 #include <vector>
 
 #include "plugin/exports.h"
@@ -99,6 +100,40 @@ TEST(PluginRun, WindowsSitApartAndOneTheUserMovedStaysPut) {
     EXPECT_EQ(previewWindow->y(), y);
   }});
   heightmap.assign(249, 249, 1, 1, 0);
+}
+
+TEST(PluginRun, EnlargeStopsWhereTheEditorWouldLeaveTheWorkArea) {
+  ScopedFakePlatform platform;
+  RunWithSteps({[] {
+    int ax, ay, aw, ah;
+    Fl::screen_work_area(ax, ay, aw, ah, 0);
+    const int side = heightmap.width();
+    auto enlargeAll = [] {
+      for (int i = 0, last = 0; i < 20 && displayZoom != last; ++i) {
+        last = displayZoom;
+        controlWindow->Enlarge(nullptr, nullptr);
+      }
+    };
+    // Placed by the plug-in: it stops while the editor still fits.
+    enlargeAll();
+    EXPECT_GE(displayZoom, 2);
+    EXPECT_LE(editorDisplay->window_x() + displayZoom * side, ax + aw);
+    EXPECT_LE(editorDisplay->window_y() + displayZoom * side, ay + ah);
+    EXPECT_EQ(editorDisplay->width(), displayZoom * side);
+    // Moved by the user close to the right or the bottom edge: the bound
+    // counts from there.
+    for (auto [x, y] : {std::pair{ax + aw - side - 20, ay}, std::pair{ax, ay + ah - side - 20}}) {
+      displayZoom = 1;
+      controlWindow->Reduce(nullptr, nullptr);
+      editorDisplay->move(x, y);
+      controlWindow->Enlarge(nullptr, nullptr);
+      EXPECT_EQ(displayZoom, 1) << "at " << x << "," << y;
+      EXPECT_EQ(editorDisplay->window_x(), x);
+    }
+    editorDisplay->move(ax, ay);
+    controlWindow->Enlarge(nullptr, nullptr);
+    EXPECT_EQ(displayZoom, 2);
+  }});
 }
 
 TEST(PluginRun, EndsWhenThePreviewOrTheControlWindowIsHidden) {

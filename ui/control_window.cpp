@@ -14,7 +14,9 @@
 #include <FL/Fl_Tile.H>
 #include <FL/Fl_Value_Output.H>
 #include <FL/Fl_Value_Slider.H>
+#include <FL/fl_draw.H>
 
+#include <climits>
 #include <utility>
 
 #include "plugin/plugin_state.h"
@@ -22,6 +24,7 @@
 #include "plugin/views.h"
 #include "terrain/heightmap_ops.h"
 #include "ui/close_question.h"
+#include "ui/fit_text.h"
 #include "ui/option_dialogs.h"
 #include "ui/tool_icons.h"
 
@@ -99,6 +102,7 @@ Fl_Choice* MakeChoice(int x, int y, int w, int h, const char* label, const char*
   c->tooltip(tip);
   c->down_box(FL_BORDER_BOX);
   c->menu(menu);
+  FitChoiceEntries(c);
   if (cb) c->callback(cb);
   return c;
 }
@@ -111,13 +115,27 @@ Fl_Button* MakeButton(int x, int y, int w, int h, const char* label, const char*
   return b;
 }
 
+// A colour button's label stays readable on whatever colour it shows.
+void PaintColorButton(Fl_Button* b, Fl_Color color) {
+  b->color(color);
+  b->labelcolor(fl_contrast(FL_FOREGROUND_COLOR, color));
+}
+
 Fl_Button* MakeColorButton(int x, const char* label, const char* tip, Fl_Color color,
                            Fl_Callback* cb) {
   Fl_Button* b = MakeButton(x, 150, 40, 40, label, tip, cb);
-  b->color(color);
+  PaintColorButton(b, color);
   b->labeltype(FL_EMBOSSED_LABEL);
   return b;
 }
+
+// The boxes keep their tile, but their borders cannot be dragged: the buttons
+// and sliders inside keep their size.
+class FixedTile : public Fl_Tile {
+ public:
+  FixedTile(int x, int y, int w, int h, const char* label) : Fl_Tile(x, y, w, h, label) {}
+  int handle(int event) override { return Fl_Group::handle(event); }
+};
 
 // A tool or transform button shows only its icon; the tooltip names it.
 Fl_Light_Button* MakeToolButton(int x, const char* tip, ToolIcon icon, Fl_Callback* cb) {
@@ -159,11 +177,11 @@ Fl_Value_Output* MakeReadout(int x, const char* label, const char* tip) {
   return o;
 }
 
-// Whether the editor window at this magnification still fits on the screen.
+// Whether the editor window at this magnification still fits on the work area.
 bool ZoomFits(int zoom) {
   const long w = static_cast<long>(zoom) * heightmap.width();
   const long h = static_cast<long>(zoom) * heightmap.height();
-  return w <= Fl::w() && h <= Fl::h();
+  return w <= INT_MAX && h <= INT_MAX && EditorFits(static_cast<int>(w), static_cast<int>(h));
 }
 
 void ShowZoomedEditor() {
@@ -179,7 +197,7 @@ void RefreshBothViews() {
 // The colour dialog edits the ramp colour in place; cancel leaves it as it was.
 void PickColor(const char* title, Rgb& color, Fl_Button* button) {
   fl_color_chooser(title, color.r, color.g, color.b);
-  button->color(fl_rgb_color(color.r, color.g, color.b));
+  PaintColorButton(button, fl_rgb_color(color.r, color.g, color.b));
   button->redraw();
   RefreshPreview();
 }
@@ -198,6 +216,7 @@ ControlWindow::ControlWindow() {
   Fl_Group* paint = BuildPaintPage();
   tabs->resizable(paint);
   tabs->end();
+  FitTabLabels(tabs);
   window->resizable(tabs);
   window->end();
 }
@@ -211,7 +230,7 @@ void ControlWindow::BuildRenderingPage() {
                                    renderingModeMenu, RenderingModeCallback);
   resetViewButton = MakeButton(170, 240, 95, 25, "Reset View", "Reset the Current 3D View",
                                ResetViewCallback);
-  Fl_Tile* colors = new Fl_Tile(95, 145, 230, 55, "Color Shading Settings");
+  Fl_Tile* colors = new FixedTile(95, 145, 230, 55, "Color Shading Settings");
   minColorButton = MakeColorButton(123, "Min", "Set Color for Minimum Height Value", 0,
                                    MinColorCallback);
   midColorButton = MakeColorButton(188, "Mid", "Set Color for Mean Height Value", 19,
@@ -278,7 +297,7 @@ Fl_Group* ControlWindow::BuildPaintPage() {
 
   // Tools and transforms share one parent, so the six radio tool buttons form
   // one group while the transform push buttons leave the lit tool alone.
-  Fl_Tile* tools = new Fl_Tile(55, 75, 315, 85, "Drawing Tools");
+  Fl_Tile* tools = new FixedTile(55, 75, 315, 85, "Drawing Tools");
   fixDrawButton = MakeToolButton(65, "Fix Draw", ToolIcon::kFixDraw, FixDrawCallback);
   MakeToolButton(115, "Paint Plain Brush", ToolIcon::kPaintPlainBrush, PaintPlainCallback);
   MakeToolButton(165, "Create Mountain", ToolIcon::kCreateMountain, MountainCallback);
@@ -293,7 +312,7 @@ Fl_Group* ControlWindow::BuildPaintPage() {
   MakeTransformButton(165, "Flip Vertical", ToolIcon::kFlipVertical, FlipVerticalCallback);
   tools->end();
 
-  Fl_Tile* brush = new Fl_Tile(60, 170, 315, 100, "Options");
+  Fl_Tile* brush = new FixedTile(60, 170, 315, 100, "Options");
   brushSizeSlider = MakeBrushSlider(180, "Brush Size in Pixels:",
                                     "Brush Size in Pixels, this Setting Affects Drawing Tools",
                                     1, 20, 1, BrushSizeCallback);
@@ -445,7 +464,7 @@ void ControlWindow::FlipVertical(Fl_Widget*, void*) {
   RefreshBothViews();
 }
 
-// Doubling stops where the editor window would no longer fit on the screen.
+// Doubling stops where the editor window would no longer fit on the work area.
 void ControlWindow::Enlarge(Fl_Widget*, void*) {
   if (!ZoomFits(2 * displayZoom)) return;
   displayZoom *= 2;

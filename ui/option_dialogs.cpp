@@ -7,6 +7,7 @@
 #include <FL/Fl_Value_Slider.H>
 
 #include "plugin/plugin_state.h"
+#include "ui/fit_text.h"
 
 namespace {
 
@@ -118,6 +119,7 @@ class NoiseDialog : public OptionsDialog {
     type_->tooltip("Select Noise Type");
     type_->down_box(FL_BORDER_BOX);
     type_->menu(noiseTypeMenu);
+    FitChoiceEntries(type_);
   }
 
  protected:

@@ -1,0 +1,60 @@
+#include "ui/fit_text.h"
+
+#include <FL/Fl.H>
+#include <FL/Fl_Choice.H>
+#include <FL/Fl_Menu_Item.H>
+#include <FL/Fl_Tabs.H>
+#include <FL/fl_draw.H>
+#include <FL/x.H>
+
+namespace {
+
+constexpr int kLargest = 14;
+constexpr int kSmallest = 8;
+
+// The toolkit's own room around a tab label and beside a choice's text: the
+// tab's slope and border, and the choice's arrow button, frame and margins.
+constexpr int kTabExtra = 12;
+constexpr int kChoiceArrow = 20;
+constexpr int kChoiceMargins = 10;
+
+int TextWidth(Fl_Font font, int size, const char* text) {
+  if (!text) return 0;
+  fl_font(font, size);
+  return static_cast<int>(fl_width(text) + 0.999);
+}
+
+}  // namespace
+
+void FitTabLabels(Fl_Tabs* tabs) {
+  fl_open_display();
+  for (int size = kLargest; size >= kSmallest; --size) {
+    int total = 0;
+    for (int i = 0; i < tabs->children(); ++i) {
+      Fl_Widget* page = tabs->child(i);
+      total += TextWidth(page->labelfont(), size, page->label()) + kTabExtra;
+    }
+    if (total <= tabs->w() || size == kSmallest) {
+      for (int i = 0; i < tabs->children(); ++i) tabs->child(i)->labelsize(size);
+      return;
+    }
+  }
+}
+
+void FitChoiceEntries(Fl_Choice* choice) {
+  fl_open_display();
+  const Fl_Menu_Item* menu = choice->menu();
+  if (!menu) return;
+  const int room = choice->w() - kChoiceArrow - kChoiceMargins;
+  for (int size = kLargest; size >= kSmallest; --size) {
+    bool fits = true;
+    for (const Fl_Menu_Item* m = menu; m->label(); m = m->next())
+      fits = fits && TextWidth(m->labelfont(), size, m->label()) <= room;
+    if (fits || size == kSmallest) {
+      // The menu arrays are static and each belongs to one choice.
+      for (Fl_Menu_Item* m = const_cast<Fl_Menu_Item*>(menu); m->label(); m = m->next())
+        m->labelsize(size);
+      return;
+    }
+  }
+}

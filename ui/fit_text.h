@@ -1,0 +1,11 @@
+// Fonts differ between systems: where a tab label or a choice entry would be
+// cut at its font size, its font shrinks until it fits. Text and geometry stay.
+#pragma once
+
+class Fl_Tabs;
+class Fl_Choice;
+
+// Shrinks the page labels until every tab is whole at once.
+void FitTabLabels(Fl_Tabs* tabs);
+// Shrinks the choice's entries until the longest fits in the closed choice.
+void FitChoiceEntries(Fl_Choice* choice);
