@@ -7,8 +7,10 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <string>
 
 #include "platform/platform.h"
+#include "platform/platform_fltk.h"
 
 namespace platform {
 namespace {
@@ -30,10 +32,28 @@ std::string FltkPattern(const std::string& patterns) {
   return out + "}";
 }
 
-std::string FltkFilter(const std::vector<FileFilter>& filters) {
-  std::string out;
-  for (const FileFilter& f : filters) out += f.description + "\t" + FltkPattern(f.patterns) + "\n";
-  return out;
+// "Bitmap file(*.bmp)" becomes "Bitmap file": the chooser adds the pattern.
+std::string WithoutPatternNote(const std::string& description) {
+  std::string d = description;
+  if (!d.empty() && d.back() == ')') {
+    const std::size_t open = d.rfind('(');
+    if (open != std::string::npos && d.find('*', open) != std::string::npos) d.erase(open);
+  }
+  while (!d.empty() && d.back() == ' ') d.pop_back();
+  return d.empty() ? description : d;
+}
+
+// The chooser's message boxes say "Close" on their one button; ours say "OK".
+struct OkButton {
+  OkButton() : saved(fl_close) { fl_close = fl_ok; }
+  ~OkButton() { fl_close = saved; }
+  const char* saved;
+};
+
+void Alert(const std::string& title, const std::string& text) {
+  OkButton ok;
+  fl_message_title(title.c_str());
+  fl_alert("%s", text.c_str());
 }
 
 bool Exists(const std::string& path) {
@@ -49,7 +69,7 @@ bool RunChooser(Fl_Native_File_Chooser::Type type, int options, const std::strin
   chooser.type(type);
   chooser.options(options);
   chooser.title(title.c_str());
-  std::string filter = FltkFilter(filters);
+  std::string filter = ToolkitFilterText(filters);
   chooser.filter(filter.c_str());
   chooser.filter_value(0);
   if (chooser.show() != 0) return false;  // cancelled (1) or failed (-1)
@@ -57,8 +77,8 @@ bool RunChooser(Fl_Native_File_Chooser::Type type, int options, const std::strin
   if (!chosen || !*chosen) return false;
   std::string result(chosen);
   if (result.size() > kMaxPath) {
-    fl_message_title("Warning");
-    fl_alert("The path is longer than %d characters and cannot be used.", int(kMaxPath));
+    Alert("Warning", "The path is longer than " + std::to_string(kMaxPath) +
+                         " characters and cannot be used.");
     return false;
   }
   *path = result;
@@ -68,11 +88,10 @@ bool RunChooser(Fl_Native_File_Chooser::Type type, int options, const std::strin
 class FltkPlatform : public Platform {
  public:
   void ShowMessage(const std::string& title, const std::string& text, MessageIcon icon) override {
+    if (icon == MessageIcon::Exclamation) return Alert(title, text);
+    OkButton ok;
     fl_message_title(title.c_str());
-    if (icon == MessageIcon::Exclamation)
-      fl_alert("%s", text.c_str());
-    else
-      fl_message("%s", text.c_str());
+    fl_message("%s", text.c_str());
   }
 
   // RELIEVO_ASSUME_YES (set by quarn-host --no-close-question) answers Yes
@@ -90,8 +109,7 @@ class FltkPlatform : public Platform {
     for (;;) {
       if (!RunChooser(Fl_Native_File_Chooser::BROWSE_FILE, 0, title, filters, path)) return false;
       if (Exists(*path)) return true;
-      fl_message_title(title.c_str());
-      fl_alert("%s\nFile not found.\nCheck the file name and try again.", path->c_str());
+      Alert(title, *path + "\nFile not found.\nCheck the file name and try again.");
     }
   }
 
@@ -119,6 +137,13 @@ class FltkPlatform : public Platform {
 };
 
 }  // namespace
+
+std::string ToolkitFilterText(const std::vector<FileFilter>& filters) {
+  std::string out;
+  for (const FileFilter& f : filters)
+    out += WithoutPatternNote(f.description) + "\t" + FltkPattern(f.patterns) + "\n";
+  return out;
+}
 
 Platform& Native() {
   static FltkPlatform native;

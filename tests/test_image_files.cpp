@@ -1,17 +1,21 @@
 #include <FL/Fl_Choice.H>
 #include <FreeImage.h>
+#include <FL/filename.H>
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
 #include <signal.h>
 #include <sys/resource.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 
 #include "imagefiles/image_files.h"
+#include "platform/platform_fltk.h"
 #include "plugin/plugin_state.h"
 #include "tests/support/fake_platform.h"
 #include "tests/support/run_driver.h"
@@ -273,6 +277,47 @@ TEST_F(ImageFilesTest, SaveAsPngThenLoadInARunGivesTheMapAtItsSize) {
   EXPECT_TRUE(FreeImage_GetWidth(saved) == 63 && FreeImage_GetHeight(saved) == 63);
   EXPECT_EQ(FreeImage_GetScanLine(saved, 62)[10], ramp(10, 0));  // top row stays on top
   FreeImage_Unload(saved);
+}
+
+// The chooser shows each "name<TAB>pattern" line as "name(pattern)" and picks
+// files with the pattern: every extension shows once and matches its files.
+TEST(FileDialogTypes, ShowEachPatternOnceAndMatchItsFiles) {
+  std::vector<platform::FileFilter> all = LoadImageFilters();
+  all.insert(all.end(), SaveImageFilters().begin(), SaveImageFilters().end());
+  all.push_back({"QMF files(*.qmf)", "*.qmf"});
+  const std::string text = platform::ToolkitFilterText(all);
+  std::size_t start = 0;
+  for (const platform::FileFilter& f : all) {
+    const std::size_t end = text.find('\n', start);
+    ASSERT_NE(end, std::string::npos);
+    const std::string line = text.substr(start, end - start);
+    start = end + 1;
+    const std::size_t tab = line.find('\t');
+    ASSERT_NE(tab, std::string::npos) << line;
+    const std::string name = line.substr(0, tab), pattern = line.substr(tab + 1);
+    const std::string shown = name + "(" + pattern + ")";
+    EXPECT_EQ(f.description.rfind(name, 0), 0u) << shown;  // the description's own words
+    std::vector<std::string> tokens;
+    std::string word;
+    for (char c : shown + " ") {
+      if (isalnum(static_cast<unsigned char>(c))) {
+        word += c;
+      } else if (!word.empty()) {
+        tokens.push_back(word);
+        word.clear();
+      }
+    }
+    for (std::size_t p = 0; p < f.patterns.size();) {
+      std::size_t semi = f.patterns.find(';', p);
+      if (semi == std::string::npos) semi = f.patterns.size();
+      const std::string ext = f.patterns.substr(p + 2, semi - p - 2);  // after "*."
+      p = semi + 1;
+      EXPECT_EQ(std::count(tokens.begin(), tokens.end(), ext), 1) << ext << " in " << shown;
+      EXPECT_TRUE(fl_filename_match(("map." + ext).c_str(), pattern.c_str())) << ext << " " << pattern;
+    }
+    EXPECT_FALSE(fl_filename_match("map.txt", pattern.c_str())) << pattern;
+  }
+  EXPECT_EQ(start, text.size());
 }
 
 }  // namespace
