@@ -21,6 +21,9 @@ struct FileFilter {
 class Platform {
  public:
   virtual ~Platform() = default;
+  // Connects to the screen the windows and message boxes need, once per
+  // process; false (with the reason) when there is none to connect to.
+  virtual bool OpenDisplay(std::string* reason) = 0;
   // Blocks until the user closes the box (a nested event loop runs meanwhile).
   virtual void ShowMessage(const std::string& title, const std::string& text, MessageIcon icon) = 0;
   // A question with Yes and No buttons; true for Yes. Blocks like ShowMessage.
@@ -46,6 +49,7 @@ void Install(Platform* p);
 // Longest path the dialogs hand back, as the Win32 1024-byte buffers allow.
 constexpr std::size_t kMaxPath = 1023;
 
+inline bool OpenDisplay(std::string* reason) { return Current().OpenDisplay(reason); }
 inline void ShowMessage(const std::string& title, const std::string& text, MessageIcon icon) {
   Current().ShowMessage(title, text, icon);
 }

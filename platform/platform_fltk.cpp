@@ -2,6 +2,7 @@
 #include <FL/Fl.H>
 #include <FL/Fl_Native_File_Chooser.H>
 #include <FL/fl_ask.H>
+#include <FL/x.H>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -87,6 +88,21 @@ bool RunChooser(Fl_Native_File_Chooser::Type type, int options, const std::strin
 
 class FltkPlatform : public Platform {
  public:
+  // FLTK would end the whole process (the host too) if it found no display
+  // itself, so the connection is made here and handed over.
+  bool OpenDisplay(std::string* reason) override {
+    if (fl_display) return true;
+    Display* display = XOpenDisplay(nullptr);
+    if (!display) {
+      const char* name = XDisplayName(nullptr);
+      *reason = name && *name ? "cannot open the X display \"" + std::string(name) + "\""
+                              : "no X display is set (DISPLAY is empty)";
+      return false;
+    }
+    fl_open_display(display);
+    return true;
+  }
+
   void ShowMessage(const std::string& title, const std::string& text, MessageIcon icon) override {
     if (icon == MessageIcon::Exclamation) return Alert(title, text);
     OkButton ok;

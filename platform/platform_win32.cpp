@@ -52,6 +52,8 @@ bool RunDialog(bool save, const std::string& title, const std::vector<FileFilter
 
 class Win32Platform : public Platform {
  public:
+  // The desktop is always there for a module the host has loaded.
+  bool OpenDisplay(std::string*) override { return true; }
   void ShowMessage(const std::string& title, const std::string& text, MessageIcon icon) override {
     MessageBoxA(nullptr, text.c_str(), title.c_str(), MessageBoxType(icon));
   }

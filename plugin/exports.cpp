@@ -1,5 +1,8 @@
 #include "plugin/exports.h"
 
+#include <exception>
+#include <string>
+
 #include "plugin/plugin_run.h"
 #include "plugin/plugin_state.h"
 
@@ -14,9 +17,20 @@ const char* RELIEVO_CALL PluginEmail() { return "ilmorvi@relievo.example"; }
 void RELIEVO_CALL PluginSetCallback(HostCallback callback) { hostCallback = callback; }
 
 void RELIEVO_CALL PluginExecute() {
-  // Nothing may unwind into the host: it knows no C++.
+  // Nothing may unwind into the host: it knows no C++. The run's windows are
+  // gone by now, the display is open, so the failure can be shown.
+  std::string why;
   try {
     RunPlugin();
+    return;
+  } catch (const std::exception& e) {
+    why = e.what();
+  } catch (...) {
+    why = "an unknown error";
+  }
+  try {
+    if (why.empty() || why.back() != '.') why += '.';
+    ReportRunFailure("Advanced Relievo ended on an error: " + why, true);
   } catch (...) {
   }
 }

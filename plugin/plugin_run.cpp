@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <string>
 
 #include "editor/editor_idle.h"
 #include "imagefiles/image_files.h"
@@ -38,7 +39,27 @@ struct RunObjects {
   }
 };
 
+cimg_library::CImgDisplay* OpenEditorDisplay(const Heightmap& map) {
+  try {
+    return new cimg_library::CImgDisplay(map, "Heightmap", 1, false, false);
+  } catch (const cimg_library::CImgDisplayException&) {
+#if cimg_display == 1
+    // CImg's X11 constructor throws with its window lock still held, which
+    // would hang every later run; take it if free, then release it.
+    cimg_library::cimg::mutex(14, 2);
+    cimg_library::cimg::mutex(14, 0);
+#endif
+    throw;
+  }
+}
+
 }  // namespace
+
+void ReportRunFailure(const std::string& why, bool showBox) {
+  std::fprintf(stderr, "%s\n", why.c_str());
+  std::fflush(stderr);
+  if (showBox) platform::ShowMessage("Warning", why, platform::MessageIcon::Exclamation);
+}
 
 std::string FormatFreeImageMessage(int format, const char* message) {
   char buffer[1024];
@@ -51,24 +72,34 @@ void FreeImageMessageHandler(int format, const char* message) {
                         platform::MessageIcon::Exclamation);
 }
 
-bool PluginRunning() { return running; }
-
 void RunPlugin() {
   // One set of run windows exists; a nested call (say from the host's
   // callback) must leave the running run alone.
   if (running) return;
+  std::string reason;
+  if (!platform::OpenDisplay(&reason)) {
+    // With no screen there is no box either: standard error is all there is.
+    ReportRunFailure("Advanced Relievo cannot open its windows: " + reason +
+                         ". The heightmap is unchanged.",
+                     false);
+    return;
+  }
   running = true;
   RunObjects objects;
 
+  // The start-up terrain replaces the map only once the windows exist, so a
+  // run that cannot open them leaves the map as it was.
+  Heightmap start(heightmap);
+  StartupTerrain(start);
+  editorDisplay = OpenEditorDisplay(start);
+  previewWindow = new MyGlWin(0, 0, 300, 300, "Landscape 3D View");
+  controlWindow = new ControlWindow();
   // The start-up terrain is a step, so the previous run's map can be
   // brought back; it is not the user's change and so not unsaved.
   BeginChange();
-  StartupTerrain(heightmap);
+  start.move_to(heightmap);
   EndChange();
   MarkSaved();
-  editorDisplay = new cimg_library::CImgDisplay(heightmap, "Heightmap", 1, false, false);
-  previewWindow = new MyGlWin(0, 0, 300, 300, "Landscape 3D View");
-  controlWindow = new ControlWindow();
   RouteFreeImageMessages(FreeImageMessageHandler);
   ArrangeRunWindows(true);
   controlWindow->show();

@@ -22,7 +22,6 @@ double brushHeight = 10.0;
 int displayZoom = 1;
 int passRequest = 0, exportRequest = 0, closeRequest = 0;
 
-int filterOptionsSlot = 0;
 int renderMode = 0;
 float yaw = 0, pitch = 0, yawDrag = 0, pitchDrag = 0;
 float camX = 0.0f, camY = -0.8f, camZ = -2.7f;

@@ -49,7 +49,6 @@ extern int displayZoom;     // editor magnification, >= 1
 extern int passRequest, exportRequest, closeRequest;
 
 // --- Settings that keep their values from one run to the next.
-extern int filterOptionsSlot;
 extern int renderMode;  // 0 colour shaded, otherwise wire frame
 extern float yaw, pitch, yawDrag, pitchDrag;  // degrees
 extern float camX, camY, camZ;

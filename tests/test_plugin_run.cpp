@@ -9,6 +9,11 @@
 #include <gtest/gtest.h>
 
 #include <utility>
+#include <stdlib.h>
+
+#include <algorithm>
+#include <stdexcept>
+#include <string>
 #include <vector>
 
 #include "plugin/exports.h"
@@ -47,11 +52,11 @@ TEST(PluginRun, OpensTheThreeWindowsAndTearsThemDown) {
     EXPECT_STREQ(controlWindow->window->label(), "Relievo Plugin Menu");
     EXPECT_TRUE(controlWindow->window->shown());
     EXPECT_EQ(PluginType(), 1);
-    EXPECT_TRUE(PluginRunning());
+    EXPECT_NE(previewWindow, nullptr);
     sawWindows = true;
   }});
   EXPECT_TRUE(sawWindows);
-  EXPECT_FALSE(PluginRunning());
+  EXPECT_EQ(previewWindow, nullptr);
   EXPECT_EQ(editorDisplay, nullptr);
   EXPECT_EQ(previewWindow, nullptr);
   EXPECT_EQ(controlWindow, nullptr);
@@ -145,7 +150,7 @@ TEST(PluginRun, EndsWhenThePreviewOrTheControlWindowIsHidden) {
 
 bool runningInsideCallback = false;
 void ReenteringCallback(PluginCallbackData) {
-  runningInsideCallback = PluginRunning();
+  runningInsideCallback = previewWindow != nullptr;
   MyGlWin* preview = previewWindow;
   PluginExecute();  // must return at once and leave the run alone
   EXPECT_EQ(previewWindow, preview);
@@ -158,7 +163,7 @@ TEST(PluginRun, ExecuteFromTheHostCallbackReturnsAtOnce) {
   RunWithSteps({[] { passRequest = 1; }}, 0.05, 15.0, false);
   hostCallback = saved;
   EXPECT_TRUE(runningInsideCallback);
-  EXPECT_FALSE(PluginRunning());
+  EXPECT_EQ(previewWindow, nullptr);
 }
 
 TEST(PluginRun, AnOptionDialogLeftOpenKeepsTheRunUntilItCloses) {
@@ -171,11 +176,72 @@ TEST(PluginRun, AnOptionDialogLeftOpenKeepsTheRunUntilItCloses) {
                 [&] {
                   EXPECT_TRUE(WaitUntil([] { return !previewWindow->shown(); }));
                   EXPECT_TRUE(dialog->shown());
-                  EXPECT_TRUE(PluginRunning());
+                  EXPECT_NE(previewWindow, nullptr);
                   dialog->hide();
                 }},
                0.05, 15.0, false);
-  EXPECT_FALSE(PluginRunning());
+  EXPECT_EQ(previewWindow, nullptr);
+}
+
+// CImg connects to the screen on its first window only.
+TEST(PluginRun, AnEditorWindowThatCannotOpenIsReportedAndDoesNotBlockTheNextRun) {
+  if (cimg_library::cimg::X11_attr().display) GTEST_SKIP() << "CImg is already connected";
+  ScopedFakePlatform platform;
+  fl_open_display();
+  const std::string display = getenv("DISPLAY");
+  unsetenv("DISPLAY");
+  const Heightmap before = heightmap;
+  testing::internal::CaptureStderr();
+  PluginExecute();
+  const std::string err = testing::internal::GetCapturedStderr();
+  setenv("DISPLAY", display.c_str(), 1);
+  EXPECT_EQ(heightmap, before);
+  EXPECT_NE(err.find("Failed to open X11 display"), std::string::npos) << err;
+  ASSERT_EQ(platform.fake.messages.size(), 1u);
+  EXPECT_EQ(platform.fake.messages[0].title, "Warning");
+  // Checked without waiting, and released either way, so that a lock left
+  // held fails here instead of hanging every later run.
+  EXPECT_EQ(cimg_library::cimg::mutex(14, 2), 0) << "CImg's window lock was left held";
+  cimg_library::cimg::mutex(14, 0);
+  RunWithSteps({[] { EXPECT_TRUE(previewWindow->shown()); }});
+}
+
+int Lines(const std::string& text) { return static_cast<int>(std::count(text.begin(), text.end(), '\n')); }
+
+TEST(PluginRun, ARunWithoutAScreenSaysWhyLeavesTheMapAndTheNextRunWorks) {
+  ScopedFakePlatform platform;
+  platform.fake.displayFailure = "no X display is set";
+  heightmap.assign(63, 63, 1, 1, 9)(5, 7) = 200;
+  const Heightmap before = heightmap;
+  testing::internal::CaptureStderr();
+  RunWithSteps({});  // closes the run at once should it open after all
+  RunWithSteps({});
+  const std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(heightmap, before) << "the start-up terrain changed the map";
+  EXPECT_EQ(Lines(err), 2) << err;
+  EXPECT_NE(err.find("no X display is set"), std::string::npos) << err;
+  EXPECT_TRUE(platform.fake.messages.empty()) << "a box without a screen";
+
+  platform.fake.displayFailure.reset();
+  renderMode = 1;  // kept from an earlier run: the new choice must show it
+  RunWithSteps({[] { EXPECT_EQ(controlWindow->renderingModeChoice->value(), 1); }});
+  renderMode = 0;
+  EXPECT_NE(heightmap, before) << "a working run makes its start-up terrain";
+  heightmap.assign(249, 249, 1, 1, 0);
+}
+
+TEST(PluginRun, AnErrorInsideARunIsReportedAndTheNextRunWorks) {
+  ScopedFakePlatform platform;
+  testing::internal::CaptureStderr();
+  RunWithSteps({[] { throw std::runtime_error("planted failure"); }}, 0.05, 10.0, false);
+  const std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(Lines(err), 1) << err;
+  EXPECT_NE(err.find("planted failure"), std::string::npos) << err;
+  ASSERT_EQ(platform.fake.messages.size(), 1u);
+  EXPECT_EQ(platform.fake.messages[0].title, "Warning");
+  EXPECT_NE(platform.fake.messages[0].text.find("planted failure"), std::string::npos);
+  EXPECT_EQ(previewWindow, nullptr);
+  RunWithSteps({[] { EXPECT_TRUE(controlWindow->window->shown()); }});
 }
 
 TEST(PluginRun, SetCallbackKeepsOnlyTheLatestPointer) {

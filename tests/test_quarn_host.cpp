@@ -82,8 +82,8 @@ TEST(CallbackRecord, RefusesRecordsTheHostCannotTrust) {
   }
 }
 
-std::pair<int, std::string> RunHost(const std::string& arguments) {
-  FILE* pipe = popen((std::string(RELIEVO_HOST_PATH) + " " + arguments + " 2>&1").c_str(), "r");
+std::pair<int, std::string> RunHost(const std::string& arguments, const std::string& prefix = "") {
+  FILE* pipe = popen((prefix + RELIEVO_HOST_PATH + " " + arguments + " 2>&1").c_str(), "r");
   if (!pipe) return {-1, ""};
   std::string out;
   char chunk[4096];
@@ -124,6 +124,18 @@ TEST(QuarnHost, LoadsTheModuleByItsEntryPointsAndNamesAMissingOne) {
   std::tie(status, out) = RunHost("--identify --module /nonexistent/AdvancedRelievo.so");
   EXPECT_NE(status, 0);
   EXPECT_NE(out.find("cannot load"), std::string::npos);
+}
+
+// Without a screen every run says why on standard error and returns; none
+// may hang on what an earlier failed run left behind.
+TEST(QuarnHost, RunsWithoutADisplaySayWhyAndReturn) {
+  auto [status, out] = RunHost("--runs 3", "env -u DISPLAY timeout 60 ");
+  EXPECT_EQ(status, 0) << out;
+  EXPECT_NE(out.find("run 3: end"), std::string::npos) << out;
+  std::size_t reasons = 0;
+  for (std::size_t at = 0; (at = out.find("cannot open its windows", at)) != std::string::npos; ++at)
+    ++reasons;
+  EXPECT_EQ(reasons, 3u) << out;
 }
 
 }  // namespace

@@ -336,6 +336,8 @@ void ControlWindow::show() {
   maxWidenessChoice->value(2);
   maxHeightChoice->value(0);
   secondFilterChoice->value(4);
+  // renderMode outlives the run; the new choice shows the mode in use.
+  renderingModeChoice->value(renderMode != 0 ? 1 : 0);
   brushSizeSlider->value(brushSize);
   brushHeightSlider->value(brushHeight);
   // setonly, so a repeated show() never leaves two tools lit.

@@ -6,6 +6,12 @@ namespace platform {
 Platform& Native();
 }
 
+bool FakePlatform::OpenDisplay(std::string* reason) {
+  if (!displayFailure) return platform::Native().OpenDisplay(reason);
+  *reason = *displayFailure;
+  return false;
+}
+
 void FakePlatform::ShowMessage(const std::string& title, const std::string& text,
                                platform::MessageIcon icon) {
   messages.push_back({title, text, icon});

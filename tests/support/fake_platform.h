@@ -28,9 +28,12 @@ class FakePlatform : public platform::Platform {
   // Yes/no questions asked, and their answers in order (Yes once they run out).
   std::vector<Message> questions;
   std::deque<bool> yesNoAnswers;
+  // Set: there is no screen, for this reason.
+  std::optional<std::string> displayFailure;
   bool failTempFiles = false;
   std::vector<std::string> tempFilesMade;
 
+  bool OpenDisplay(std::string* reason) override;
   void ShowMessage(const std::string& title, const std::string& text,
                    platform::MessageIcon icon) override;
   bool AskYesNo(const std::string& title, const std::string& text) override;
