@@ -76,8 +76,8 @@ class NumberTable {
 
 char Terminator(MapTextForm form) { return form == MapTextForm::File ? '\n' : ';'; }
 
-// Writes TerrainObjects of one side n, height scale and shift; the tables
-// that do not depend on the tile's position are made once for all tiles.
+// Writes a TerrainObject of side n: every number is formatted once into a
+// table and the records are assembled by copying.
 class ObjectWriter {
  public:
   ObjectWriter(int n, int yScale, unsigned char heightShift, MapTextForm form)
@@ -209,29 +209,32 @@ std::string BuildMapText(MapTextForm form) {
   // mapSize should equal the heightmap's side; if a run left them apart, the
   // heightmap decides, so the text never reads beyond it.
   const int side = std::min(heightmap.width(), heightmap.height());
-  const long stride = heightmap.width();
-  const unsigned char* data = heightmap.data();
   const int step = side > 0 ? maxWideness / side : 0;
   const int yStep = maxHeight / 255;
-  const unsigned char shift = static_cast<unsigned char>(256 - LowestSample(data, side, stride));
+  const unsigned char shift =
+      static_cast<unsigned char>(256 - LowestSample(heightmap.data(), side, heightmap.width()));
   // side / 31 for every side of the size table; the -1 keeps sides that are
   // multiples of 31 from cutting a tile past the map's edge.
   const int tiles = side > 32 ? (side - 1) / 31 : 1;
   const char end = Terminator(form);
 
-  ObjectWriter writer(tiles == 1 ? side : 32, yStep, shift, form);
   TextBuffer out(0);
   if (tiles == 1) {
     AppendHeader(out, 1, end);
-    writer.Append(out, data, stride, 0, step, step, 0, 0, side, 0, 0);
+    const Heightmap whole = side > 0 ? heightmap.get_crop(0, 0, side - 1, side - 1) : Heightmap();
+    const std::string object =
+        BuildTerrainObject(whole, 0, step, yStep, step, 0, 0, shift, side, 0, 0, form);
+    out.Append(object.data(), object.size());
   } else {
     AppendHeader(out, tiles * tiles, end);
     for (int i = 0; i < tiles; ++i) {
       for (int j = 0; j < tiles; ++j) {
-        writer.Append(out, data + 31 * i * stride + 31 * j, stride, i * tiles + j, step, step,
-                      31 * j - side / 2 + 16, 31 * i - side / 2 + 16, side, j, i);
+        const std::string object = BuildTerrainObject(
+            heightmap.get_crop(31 * j, 31 * i, 31 * j + 31, 31 * i + 31), i * tiles + j, step,
+            yStep, step, 31 * j - side / 2 + 16, 31 * i - side / 2 + 16, shift, side, j, i, form);
+        out.Append(object.data(), object.size());
         // The first tile shows how long a tile is: make room for the rest at once.
-        if (i == 0 && j == 0) out.Room(writer.Bound() * (tiles * tiles - 1));
+        if (i == 0 && j == 0) out.Room(object.size() * (tiles * tiles - 1) + 64);
       }
     }
   }

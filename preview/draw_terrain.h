@@ -46,7 +46,3 @@ void BuildTerrainMesh(const Heightmap& map, int renderMode, TerrainScale scale,
 // mesh through vertex arrays; the arrays are disabled again afterwards.
 void DrawTerrain();
 
-// The same picture sent one glColor3f/glVertex3f at a time between one
-// glBegin/glEnd pair. Kept as the reference the array path must match pixel
-// for pixel, and to measure it against.
-void DrawTerrainImmediate();

@@ -151,11 +151,6 @@ Heightmap& Normalize(Heightmap& map, unsigned char a, unsigned char b) {
   return map;
 }
 
-Heightmap GetNormalize(const Heightmap& map, unsigned char a, unsigned char b) {
-  Heightmap copy(map);
-  return Normalize(copy, a, b);
-}
-
 // Each axis is stored into the 8-bit map before the next one reads it, as
 // CImg's deriche does on a byte image. The recursion runs on doubles, CImg's
 // own precision, so truncating its result gives the very bytes CImg stores;

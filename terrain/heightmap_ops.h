@@ -23,7 +23,6 @@ Heightmap& DrawPlasma(Heightmap& map, int x0, int y0, int x1, int y1, double alp
 Heightmap& PixelSqrt(Heightmap& map);
 Heightmap& PixelPow(Heightmap& map, double p);
 Heightmap& Normalize(Heightmap& map, unsigned char a, unsigned char b);
-Heightmap GetNormalize(const Heightmap& map, unsigned char a, unsigned char b);  // copying form
 Heightmap& BlurDeriche(Heightmap& map, float sigma);
 Heightmap& ErodeZeros(Heightmap& map, unsigned int n);
 Heightmap& DilateZeros(Heightmap& map, unsigned int n);

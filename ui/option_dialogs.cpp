@@ -147,7 +147,6 @@ class TimesDialog : public OptionsDialog {
       : OptionsDialog(199, 131, title, current), times_(times), slot_(slot ? 1 : 0) {
     slider_ = MakeSlider(10, 30, "Times", tip, 1, 1000, 1, 100);
     AddApplyButton(60, 80);
-    filterOptionsSlot = slot_;
   }
 
  protected:

@@ -10,8 +10,8 @@ class Fl_Double_Window;
 // (do not keep it). Opening a dialog that is already open replaces it.
 Fl_Double_Window* showPlasmaOptions();
 Fl_Double_Window* showNoiseOptions();
-// slot: 0 for the first filter slot, 1 for the second; also written to
-// filterOptionsSlot.
+// slot: 0 for the first filter slot, 1 for the second; the dialog's Apply
+// stores into that slot.
 Fl_Double_Window* showErodeOptions(int slot);
 Fl_Double_Window* showDilateOptions(int slot);
 Fl_Double_Window* showMorviGenOptions();

@@ -6,12 +6,6 @@
 
 namespace {
 
-const char* const* const kXpm[kToolIconCount] = {
-    fixDrawXpm,  paintPlainBrushXpm, createMountainXpm, createDepressionXpm,
-    noiseZoneXpm, blurZoneXpm,       rotateRightXpm,    rotateLeftXpm,
-    enlargeXpm,  reduceXpm,          flipHorizontalXpm, flipVerticalXpm,
-};
-
 // Static objects: built at module load, destroyed in reverse order at unload.
 Fl_Pixmap toolIcons[kToolIconCount] = {
     Fl_Pixmap(fixDrawXpm),     Fl_Pixmap(paintPlainBrushXpm), Fl_Pixmap(createMountainXpm),
@@ -23,5 +17,3 @@ Fl_Pixmap toolIcons[kToolIconCount] = {
 }  // namespace
 
 Fl_Pixmap* ToolIconImage(ToolIcon icon) { return &toolIcons[static_cast<int>(icon)]; }
-
-const char* const* ToolIconXpm(ToolIcon icon) { return kXpm[static_cast<int>(icon)]; }

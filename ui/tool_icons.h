@@ -22,6 +22,3 @@ enum class ToolIcon {
 constexpr int kToolIconCount = 12;
 
 Fl_Pixmap* ToolIconImage(ToolIcon icon);
-
-// The icon's XPM source lines (header, colour map, rows).
-const char* const* ToolIconXpm(ToolIcon icon);
