@@ -25,6 +25,7 @@ class TextBuffer {
     std::memcpy(p, text, n);
     Commit(p + n);
   }
+  std::size_t Size() const { return used_; }
   std::string Take() {
     text_.resize(used_);
     return std::move(text_);
@@ -192,16 +193,24 @@ unsigned char LowestSample(const unsigned char* data, int side, long stride) {
   return lowest;
 }
 
+// BuildTerrainObject's writer; the map text appends every object through it,
+// with one ObjectWriter for all its objects.
+void AppendTerrainObject(TextBuffer& out, ObjectWriter& writer, const Heightmap& samples, int k,
+                         int xScale, int zScale, int xOffset, int zOffset, int texDivisor,
+                         int tileColumn, int tileRow) {
+  writer.Append(out, samples.data(), samples.width(), k, xScale, zScale, xOffset, zOffset,
+                texDivisor, tileColumn, tileRow);
+}
+
 }  // namespace
 
 std::string BuildTerrainObject(const Heightmap& samples, int k, int xScale, int yScale,
                                int zScale, int xOffset, int zOffset, unsigned char heightShift,
                                int texDivisor, int tileColumn, int tileRow, MapTextForm form) {
-  const int n = std::min(samples.width(), samples.height());
-  ObjectWriter writer(n, yScale, heightShift, form);
+  ObjectWriter writer(std::min(samples.width(), samples.height()), yScale, heightShift, form);
   TextBuffer out(0);
-  writer.Append(out, samples.data(), samples.width(), k, xScale, zScale, xOffset, zOffset,
-                texDivisor, tileColumn, tileRow);
+  AppendTerrainObject(out, writer, samples, k, xScale, zScale, xOffset, zOffset, texDivisor,
+                      tileColumn, tileRow);
   return out.Take();
 }
 
@@ -218,23 +227,23 @@ std::string BuildMapText(MapTextForm form) {
   const int tiles = side > 32 ? (side - 1) / 31 : 1;
   const char end = Terminator(form);
 
+  ObjectWriter writer(tiles == 1 ? side : 32, yStep, shift, form);
   TextBuffer out(0);
   if (tiles == 1) {
     AppendHeader(out, 1, end);
     const Heightmap whole = side > 0 ? heightmap.get_crop(0, 0, side - 1, side - 1) : Heightmap();
-    const std::string object =
-        BuildTerrainObject(whole, 0, step, yStep, step, 0, 0, shift, side, 0, 0, form);
-    out.Append(object.data(), object.size());
+    AppendTerrainObject(out, writer, whole, 0, step, step, 0, 0, side, 0, 0);
   } else {
     AppendHeader(out, tiles * tiles, end);
     for (int i = 0; i < tiles; ++i) {
       for (int j = 0; j < tiles; ++j) {
-        const std::string object = BuildTerrainObject(
-            heightmap.get_crop(31 * j, 31 * i, 31 * j + 31, 31 * i + 31), i * tiles + j, step,
-            yStep, step, 31 * j - side / 2 + 16, 31 * i - side / 2 + 16, shift, side, j, i, form);
-        out.Append(object.data(), object.size());
+        const std::size_t before = out.Size();
+        AppendTerrainObject(out, writer,
+                            heightmap.get_crop(31 * j, 31 * i, 31 * j + 31, 31 * i + 31),
+                            i * tiles + j, step, step, 31 * j - side / 2 + 16,
+                            31 * i - side / 2 + 16, side, j, i);
         // The first tile shows how long a tile is: make room for the rest at once.
-        if (i == 0 && j == 0) out.Room(object.size() * (tiles * tiles - 1) + 64);
+        if (i == 0 && j == 0) out.Room((out.Size() - before) * (tiles * tiles - 1) + 64);
       }
     }
   }
