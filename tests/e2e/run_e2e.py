@@ -3,9 +3,10 @@
 pointer moves, clicks and keys on a virtual X server, checks by looking at the
 screen, at the host's output and at the files written.
 
-    run_e2e.py --build BUILD_DIR [--display :N] [--readme-shot FILE]
+    run_e2e.py --build BUILD_DIR [--display :N] [--wm openbox] [--readme-shot FILE]
 
-Screenshots of every step go to BUILD_DIR/e2e-screens; a failure names its
+Screenshots of every step go to BUILD_DIR/e2e-screens (e2e-screens-openbox
+with --wm openbox, which runs that window manager first); a failure names its
 step and leaves a screenshot step-N-failed.png there. Exit status 0 when every
 step passed.
 """
@@ -29,10 +30,7 @@ EDITOR_TITLE = "Heightmap"
 PREVIEW_TITLE = "Landscape 3D View"
 CONTROL_TITLE = "Relievo Plugin Menu"
 
-# Where the suite puts the three windows (no window manager places them).
-CONTROL_AT = (20, 40)
-PREVIEW_AT = (460, 40)
-EDITOR_AT = (790, 40)
+TITLES = (EDITOR_TITLE, PREVIEW_TITLE, CONTROL_TITLE)
 
 # Control window widgets, window coordinates (x, y, w, h).
 TAB_POINTS = {  # points inside each tab, whichever tab is selected
@@ -46,6 +44,8 @@ PASS_TO_QUARN = (155, 190, 115, 25)
 EXPORT_TO_QMF = (155, 227, 115, 25)
 CLEAR_ALL = (290, 275, 95, 25)
 ROTATE_RIGHT = (65, 120, 45, 30)
+ENLARGE = (265, 120, 45, 30)
+REDUCE = (315, 120, 45, 30)
 MAX_OUTPUT = (320, 240, 35, 20)
 TOOL_BUTTONS = {
     "Fix Draw": (65, 85, 45, 30), "Paint Plain Brush": (115, 85, 45, 30),
@@ -53,7 +53,7 @@ TOOL_BUTTONS = {
     "Noise Zone": (265, 85, 45, 30), "Blur Zone": (315, 85, 45, 30)}
 TOOLS_BOX = (55, 75, 315, 85)
 # Each page shows a white choice field at a point where the others show none.
-PAGE_PROBES = {"Rendering Options": [(305, 80)], "HeigthMap Options": [(163, 80)],
+PAGE_PROBES = {"Rendering Options": [(286, 90)], "HeigthMap Options": [(163, 80)],
                "Land Options": [(175, 80)]}
 EMPTY_SPOT = (10, 300)  # inside the control window, on no widget
 
@@ -125,12 +125,12 @@ class Host:
 # ----------------------------------------------------------------- suite ---
 
 class Suite:
-    def __init__(self, build, desk, readme_shot):
+    def __init__(self, build, desk, readme_shot, wm=None):
         self.build = build
         self.desk = desk
         self.readme_shot = readme_shot
         self.host_program = os.path.join(build, "quarn-host")
-        self.screens = os.path.join(build, "e2e-screens")
+        self.screens = os.path.join(build, "e2e-screens" + (f"-{wm}" if wm else ""))
         self.work = os.path.join(build, "e2e-work")
         for folder in (self.screens, self.work):
             shutil.rmtree(folder, ignore_errors=True)
@@ -176,20 +176,33 @@ class Suite:
     # -- the run's windows ------------------------------------------------------
 
     def wait_for_run_windows(self):
-        """Waits for the three windows of a new run and lays them out side by side."""
-        for title in (CONTROL_TITLE, PREVIEW_TITLE, EDITOR_TITLE):
+        """Waits for the three windows of a new run, placed apart by the plug-in."""
+        for title in TITLES:
             self.windows[title] = self.wait(f'the window "{title}" to appear',
                                             lambda t=title: self.desk.find_window(t),
                                             WINDOW_TIMEOUT)
-        for title, at in ((CONTROL_TITLE, CONTROL_AT), (PREVIEW_TITLE, PREVIEW_AT),
-                          (EDITOR_TITLE, EDITOR_AT)):
-            window = self.windows[title]
-            self.desk.move_window(window, *at)
-            self.wait(f'the window "{title}" to move to {at}',
-                      lambda w=window, a=at: (self.desk.geometry(w) or (0, 0))[:2] == a)
-        # Moved windows show stale pixels until they repaint: judge settled images.
-        for title in (CONTROL_TITLE, PREVIEW_TITLE, EDITOR_TITLE):
+        self.wait_apart("at the start of the run")
+        # Placed windows show stale pixels until they repaint: judge settled images.
+        for title in TITLES:
             self.wait_settled(title)
+
+    def apart(self):
+        """Whether the three windows are on the screen and none covers another."""
+        boxes = [self.desk.geometry(self.windows[t]) for t in TITLES]
+        if None in boxes:
+            return False
+        for i, (x, y, w, h) in enumerate(boxes):
+            if x < 0 or y < 0 or x + w > self.desk.width or y + h > self.desk.height:
+                return False
+            for (x2, y2, w2, h2) in boxes[i + 1:]:
+                if x < x2 + w2 and x2 < x + w and y < y2 + h2 and y2 < y + h:
+                    return False
+        return True
+
+    def wait_apart(self, when):
+        self.wait(f"the three windows to sit apart {when}", self.apart,
+                  missing=f"the three windows overlap or leave the screen {when}: " +
+                  ", ".join(f"{t} {self.desk.geometry(self.windows[t])}" for t in TITLES))
 
     def geometry(self, title):
         geometry = self.desk.geometry(self.windows[title])
@@ -268,11 +281,14 @@ class Suite:
         return self.window_shot(EDITOR_TITLE)
 
     def wait_settled(self, title):
+        return self.wait_settled_window(self.windows[title], title)
+
+    def wait_settled_window(self, window, title="the window"):
         """A window's image once three captures in a row agree."""
         last = []
 
         def settled():
-            last.append(self.window_shot(title))
+            last.append(self.desk.capture_window(window))
             return last[-1] if len(last) >= 3 and last[-1].rgb == last[-2].rgb == last[-3].rgb \
                 else None
         return self.wait(f'the image of "{title}" to settle', settled, interval=0.1)
@@ -309,7 +325,7 @@ class Suite:
 
     # ---------------------------------------------------------------- steps ---
 
-    def step1_windows(self):
+    def windows_at_start(self):
         self.start_host("--runs", "2", "--save", os.path.join(self.work, "received.txt"))
         self.wait_for_run_windows()
         self.expect(self.geometry(EDITOR_TITLE)[2:] == (249, 249),
@@ -326,7 +342,7 @@ class Suite:
         self.wait_settled(PREVIEW_TITLE)
         self.screenshot("windows")
 
-    def step2_sizes(self):
+    def map_sizes(self):
         self.open_page("HeigthMap Options")
         self.pick(MAP_DIMENSIONS, 2, 5, "Map Dimensions:")
         self.click_control(GENERATE_MAP)
@@ -337,7 +353,7 @@ class Suite:
         self.wait_editor_size(125, '"Change Size" to "125x125 px"')
         self.screenshot("changed-125")
 
-    def step3_mountain(self):
+    def mountain_stroke(self):
         self.open_page("Paint")
         # A flat map at the brush height (10) gives a known readout to rise from.
         self.click_control(CLEAR_ALL)
@@ -378,7 +394,26 @@ class Suite:
             PREVIEW_TITLE).differing_pixels(preview_before) >= 20)
         self.screenshot("mountain")
 
-    def step4_rotations(self):
+    def enlarge_and_pages(self):
+        for _ in range(3):
+            self.click_control(ENLARGE)
+        # A page change is handled after the three clicks: then they are done.
+        self.open_page("Land Options")
+        self.wait_editor_size(500, '"Enlarge" three times at 125 x 125 (stops at x4)')
+        self.wait_apart("after Enlarge x3")
+        self.wait_settled(EDITOR_TITLE)
+        self.screenshot("enlarged-x3")
+        for name in TAB_POINTS:
+            self.open_page(name)
+            self.control_shot().save_png(os.path.join(
+                self.screens, f"page-{name.replace(' ', '-').lower()}.png"))
+        self.click_control(REDUCE)
+        self.wait_editor_size(250, '"Reduce"')
+        self.click_control(REDUCE)
+        self.wait_editor_size(125, '"Reduce" twice')
+        self.wait_apart("after Reduce")
+
+    def rotations(self):
         self.desk.move(*self.control_point(*EMPTY_SPOT))
         start = self.wait_settled(EDITOR_TITLE)
         previous = start
@@ -396,7 +431,7 @@ class Suite:
         shot = self.editor_image()
         return shot if shot.rgb != previous.rgb else None
 
-    def step5_export(self):
+    def export_file(self):
         self.open_page("Land Options")
         self.pick(MAX_WIDENESS, 3, 5, "Maximun wideness:")
         path = self.export_to("terrain-run1.qmf")
@@ -409,7 +444,7 @@ class Suite:
                     f"the export does not span 2048 units: {summary}")
         self.exported = summary
 
-    def step6_pass(self):
+    def pass_to_host(self):
         self.click_control(PASS_TO_QUARN)
         line = self.host.wait_line(r"^received: (.*)$", 'the host to print "received:"')
         received = line.group(1)
@@ -427,7 +462,7 @@ class Suite:
         self.expect(self.summarize(saved) == self.exported,
                     "the saved text does not match the exported file's grid")
 
-    def step7_second_run(self):
+    def second_run(self):
         self.host.wait_line(r"^run 2: start$", "the second run to start")
         self.wait_for_run_windows()
         self.screenshot("second-run")
@@ -443,7 +478,7 @@ class Suite:
         self.expect(summary.startswith("objects=16 vertices=16384 polygons=15376 "),
                     f"the second run does not export the 125 x 125 map it started from: {summary}")
 
-    def step8_endings(self):
+    def endings(self):
         editor = self.windows[EDITOR_TITLE]
         self.desk.x.watch_mapping(editor)
         self.desk.x.send_close_request(editor)
@@ -463,9 +498,19 @@ class Suite:
                             f'after closing the editor window "{title}" is not shown')
             time.sleep(0.1)
         self.screenshot("editor-reopened")
+        # An unsaved change: Escape asks before it ends the run; Yes ends it.
+        self.open_page("Paint")
+        self.click_control(CLEAR_ALL)
         self.desk.move(*self.control_point(*EMPTY_SPOT))
         self.desk.key("Escape")
-        self.host.wait_line(r"^run 2: end$", "Escape to end the run")
+        question = self.wait('the question "Close the plug-in anyway?"',
+                             lambda: self.desk.find_window("Warning"))
+        self.wait_settled_window(question)
+        self.screenshot("close-question")
+        self.expect(self.host.find_line(r"^run 2: end$") is None,
+                    "Escape with an unsaved change ended the run before asking")
+        self.desk.key("Return")
+        self.host.wait_line(r"^run 2: end$", "Yes to end the run")
         self.host.wait_line(r"^landscapes received: 1$", "the host's closing count")
         code = self.wait("the host to exit", lambda: self.host.process.poll() is not None
                          and (self.host.process.returncode,))
@@ -483,18 +528,19 @@ class Suite:
 
 STEPS = [
     (1, "the three windows appear; the control window opens on Paint with Fix Draw lit",
-     Suite.step1_windows),
+     Suite.windows_at_start),
     (2, "Generate Map at 63x63 and Change Size to 125x125 resize the editor",
-     Suite.step2_sizes),
+     Suite.map_sizes),
     (3, "Create Mountain raises the Max: readout and changes the preview",
-     Suite.step3_mountain),
-    (4, "Rotate Right four times gives back the same editor image", Suite.step4_rotations),
-    (5, "Export to QMF at 2048 units writes a 16-object map file", Suite.step5_export),
-    (6, "Pass to Quarn hands the map to the host and ends the run", Suite.step6_pass),
-    (7, "a second run starts from the 125x125 terrain the first left",
-     Suite.step7_second_run),
-    (8, "closing the editor does not end the run; Escape in the control window does",
-     Suite.step8_endings),
+     Suite.mountain_stroke),
+    (4, "Enlarge x3 keeps the windows apart; each page shows", Suite.enlarge_and_pages),
+    (5, "Rotate Right four times gives back the same editor image", Suite.rotations),
+    (6, "Export to QMF at 2048 units writes a 16-object map file", Suite.export_file),
+    (7, "Pass to Quarn hands the map to the host and ends the run", Suite.pass_to_host),
+    (8, "a second run starts from the 125x125 terrain the first left",
+     Suite.second_run),
+    (9, "closing the editor does not end the run; Escape asks about the unsaved change",
+     Suite.endings),
 ]
 
 
@@ -503,6 +549,7 @@ def main():
     parser.add_argument("--build", required=True, help="build folder holding quarn-host")
     parser.add_argument("--display", help="use this X display instead of a private Xvfb")
     parser.add_argument("--readme-shot", help="also save a picture of the three windows here")
+    parser.add_argument("--wm", help="start this window manager on the display first")
     args = parser.parse_args()
     build = os.path.abspath(args.build)
     if not os.access(os.path.join(build, "quarn-host"), os.X_OK):
@@ -515,7 +562,20 @@ def main():
     except DeskError as error:
         print(f"e2e: {error}", file=sys.stderr)
         return 2
-    suite = Suite(build, desk, args.readme_shot and os.path.abspath(args.readme_shot))
+    wm = None
+    if args.wm:
+        try:
+            wm = subprocess.Popen([args.wm], env=desk.env, stdout=subprocess.DEVNULL,
+                                  stderr=subprocess.DEVNULL)
+            wait_for(f"{args.wm} to manage the display", lambda: "_NET_SUPPORTING_WM_CHECK" in
+                     subprocess.run(["xprop", "-root"], env=desk.env, capture_output=True,
+                                    text=True).stdout, WINDOW_TIMEOUT)
+        except (OSError, TimeoutError) as error:
+            print(f"e2e: the window manager {args.wm} did not start ({error}); "
+                  f"'apt-get install {args.wm}' installs it", file=sys.stderr)
+            desk.stop()
+            return 2
+    suite = Suite(build, desk, args.readme_shot and os.path.abspath(args.readme_shot), args.wm)
     failed = None
     try:
         for number, title, run in STEPS:
@@ -545,8 +605,11 @@ def main():
     finally:
         if suite.host:
             suite.host.stop()
+        if wm:
+            wm.terminate()
+            wm.wait(timeout=10)
         desk.stop()
-    print(f"e2e: {'FAILED' if failed else 'all 8 steps passed'} in "
+    print(f"e2e: {'FAILED' if failed else f'all {len(STEPS)} steps passed'} in "
           f"{time.monotonic() - started:.1f} s", flush=True)
     return 1 if failed else 0
 

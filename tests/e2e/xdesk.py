@@ -303,9 +303,6 @@ class Desk:
         except KeyError:
             return None
 
-    def move_window(self, window, x, y):
-        self.xdotool("windowmove", window, x, y)
-
     def top_level_windows(self):
         """Ids of every child window of the root, shown or not."""
         out = subprocess.run(["xwininfo", "-root", "-children"], env=self.env,
