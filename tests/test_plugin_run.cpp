@@ -49,6 +49,7 @@ TEST(PluginRun, OpensTheThreeWindowsAndTearsThemDown) {
     XGetWMNormalHints(fl_display, fl_xid(previewWindow), &hints, &supplied);
     EXPECT_TRUE(hints.flags & PMinSize);
     EXPECT_EQ(std::vector<int>({hints.min_width, hints.min_height}), std::vector<int>({300, 300}));
+    EXPECT_TRUE(!(hints.flags & PMaxSize) || hints.max_width > 300) << "the preview cannot grow";
     EXPECT_STREQ(controlWindow->window->label(), "Relievo Plugin Menu");
     EXPECT_TRUE(controlWindow->window->shown());
     EXPECT_EQ(PluginType(), 1);
