@@ -519,10 +519,12 @@ class Suite:
 
     def save_readme_shot(self):
         boxes = [self.geometry(t) for t in (CONTROL_TITLE, PREVIEW_TITLE, EDITOR_TITLE)]
-        x0 = min(b[0] for b in boxes) - 10
-        y0 = min(b[1] for b in boxes) - 10
-        x1 = max(b[0] + b[2] for b in boxes) + 10
-        y1 = max(b[1] + b[3] for b in boxes) + 10
+        # A margin where the screen has room: the plug-in places the windows
+        # from the screen's top-left corner.
+        x0 = max(0, min(b[0] for b in boxes) - 10)
+        y0 = max(0, min(b[1] for b in boxes) - 10)
+        x1 = min(self.desk.width, max(b[0] + b[2] for b in boxes) + 10)
+        y1 = min(self.desk.height, max(b[1] + b[3] for b in boxes) + 10)
         self.desk.capture(x0, y0, x1 - x0, y1 - y0).save_png(self.readme_shot)
 
 
