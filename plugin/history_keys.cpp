@@ -40,20 +40,31 @@ int HistoryShortcut(int event) {
 }  // namespace
 
 void PollEditorHistoryKeys() {
-  if (!editorDisplay) return;
+  // Ctrl held when the last pass looked: Ctrl pressed in one pass, Z and the
+  // Ctrl release both in the next is still Ctrl+Z.
+  static bool ctrlHeld = false;
+  if (!editorDisplay) {
+    ctrlHeld = false;
+    return;
+  }
   CImgDisplay& display = *editorDisplay;
   // The display keeps the keys pressed, newest first (0 marks a release).
   // Emptying it every pass leaves only what arrived since the last one, so a
-  // quick Ctrl+Z, already released when the pass looks, still counts.
+  // quick Ctrl+Z, already released when the pass looks, still counts. The
+  // display's event thread writes the same table, hence the lock.
   unsigned int keys[128];
   int oldest = -1;
+  cimg_lock_display();
   for (int i = 0; i < 128; ++i) {
     keys[i] = display.key(i);
     display.key(i) = 0;
     if (keys[i]) oldest = i;
   }
-  bool ctrl = display.is_keyCTRLLEFT() || display.is_keyCTRLRIGHT();
+  const bool ctrlNow = display.is_keyCTRLLEFT() || display.is_keyCTRLRIGHT();
   bool shift = display.is_keySHIFTLEFT() || display.is_keySHIFTRIGHT();
+  cimg_unlock_display();
+  bool ctrl = ctrlNow || ctrlHeld;
+  ctrlHeld = ctrlNow;
   for (int i = oldest; i >= 0; --i) {
     const unsigned int key = keys[i];
     if (IsCtrl(key)) ctrl = true;
