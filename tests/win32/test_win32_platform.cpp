@@ -2,7 +2,6 @@
 // get them, and the temporary files in the user's temporary folder.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <set>
 #include <string>
 
@@ -12,70 +11,50 @@
 namespace {
 
 // The filter string as the dialog reads it: pairs split at NULs, up to the
-// empty string that ends the list.
-std::vector<std::string> FilterParts(const char* p) {
+// empty string that ends the list; `bytes` counts what the list spans.
+std::vector<std::string> FilterParts(const char* p, std::size_t* bytes) {
   std::vector<std::string> parts;
-  while (*p) {
+  for (*bytes = 1; *p; p += parts.back().size() + 1) {
     parts.emplace_back(p);
-    p += parts.back().size() + 1;
+    *bytes += parts.back().size() + 1;
   }
   return parts;
 }
 
-TEST(DialogRecord, OpenDialogHasTheOldestLayoutAndOnlyMustExist) {
-  char file[platform::kDialogFileBuffer] = {0};
-  std::string filter = platform::Win32Filter(LoadImageFilters());
-  OPENFILENAMEA ofn = platform::DialogRecord(false, kLoadImageTitle, filter, file);
-  EXPECT_EQ(ofn.lStructSize, 76u);
-  EXPECT_EQ(ofn.hwndOwner, nullptr);
-  EXPECT_EQ(ofn.nFilterIndex, 1u);
-  EXPECT_EQ(ofn.lpstrFile, file);
-  EXPECT_EQ(ofn.nMaxFile, 1024u);
-  EXPECT_EQ(ofn.lpstrFileTitle, nullptr);
-  EXPECT_EQ(ofn.lpstrInitialDir, nullptr);
-  EXPECT_EQ(ofn.lpstrDefExt, nullptr);
-  EXPECT_EQ(ofn.lpstrCustomFilter, nullptr);
-  EXPECT_STREQ(ofn.lpstrTitle, "Load Image file");
-  EXPECT_EQ(ofn.Flags, static_cast<DWORD>(OFN_FILEMUSTEXIST));
-
-  std::vector<std::string> parts = FilterParts(ofn.lpstrFilter);
-  ASSERT_EQ(parts.size(), 14u);
-  EXPECT_EQ(parts[0], "All supported image files");
-  EXPECT_EQ(parts[1],
-            "*.bmp;*.jpg;*.jpeg;*.tga;*.psd;*.tif;*.tiff;*.ras;*.pct;*.pcd;*.pbm;*.pcx;*.png;"
-            "*.pgm;*.ppm;*.pnm;*.iff;*.lbm;*.xpm;*.xbm;*.wbmp;*.ico;*.koa");
-  EXPECT_EQ(parts[2], "Common Files (*.jpg,*.bmp,*.tga,*.png,*.xpm)");
-  EXPECT_EQ(parts[3], "*.bmp;*.jpg;*.jpeg;*.tga;*.png;*.xpm");
-  EXPECT_EQ(parts[12], "Photoshop only(*.psd)");
-  EXPECT_EQ(parts[13], "*.psd");
-  // Exactly one extra NUL closes the list.
-  EXPECT_EQ(filter.size(), [&] {
-    std::size_t n = 1;
-    for (const std::string& s : parts) n += s.size() + 1;
-    return n;
-  }());
-}
-
-TEST(DialogRecord, SaveDialogsOnlyPromptBeforeOverwriting) {
-  char file[platform::kDialogFileBuffer] = {0};
-  std::string filter = platform::Win32Filter(SaveImageFilters());
-  OPENFILENAMEA ofn = platform::DialogRecord(true, kSaveImageTitle, filter, file);
-  EXPECT_EQ(ofn.lStructSize, 76u);
-  EXPECT_EQ(ofn.Flags, static_cast<DWORD>(OFN_OVERWRITEPROMPT));
-  EXPECT_EQ(ofn.lpstrDefExt, nullptr);
-  std::vector<std::string> parts = FilterParts(ofn.lpstrFilter);
-  ASSERT_EQ(parts.size(), 14u);
-  const char* want[] = {"Bitmap file(*.bmp)", "*.bmp", "Jpeg file(*.jpg)", "*.jpg",
-                        "Targa file(*.tga)", "*.tga", "Tagged image format(*.tiff)", "*.tiff",
-                        "Portable network graphics(*.png)", "*.png",
-                        "X11 pixmap format(*.xpm)", "*.xpm", "Photoshop(*.psd)", "*.psd"};
-  for (int i = 0; i < 14; ++i) EXPECT_EQ(parts[i], want[i]) << i;
-
-  std::string qmf = platform::Win32Filter({{"QMF files(*.qmf)", "*.qmf"}});
-  EXPECT_EQ(qmf, std::string("QMF files(*.qmf)\0*.qmf\0\0", 24));
-}
-
-TEST(MessageBoxes, HaveAnOkButtonAndTheirIcon) {
+TEST(DialogRecord, OldestLayoutTitleFlagsAndTheFilterPairsInOrder) {
+  struct Case { bool save; const char* title; std::vector<platform::FileFilter> filters; DWORD flags;
+                std::vector<std::string> some; };  // parts 0, 1, 2, 3, last two
+  const Case cases[] = {
+      {false, kLoadImageTitle, LoadImageFilters(), OFN_FILEMUSTEXIST,
+       {"All supported image files",
+        "*.bmp;*.jpg;*.jpeg;*.tga;*.psd;*.tif;*.tiff;*.ras;*.pct;*.pcd;*.pbm;*.pcx;*.png;"
+        "*.pgm;*.ppm;*.pnm;*.iff;*.lbm;*.xpm;*.xbm;*.wbmp;*.ico;*.koa",
+        "Common Files (*.jpg,*.bmp,*.tga,*.png,*.xpm)", "*.bmp;*.jpg;*.jpeg;*.tga;*.png;*.xpm",
+        "Photoshop only(*.psd)", "*.psd"}},
+      {true, kSaveImageTitle, SaveImageFilters(), OFN_OVERWRITEPROMPT,
+       {"Bitmap file(*.bmp)", "*.bmp", "Jpeg file(*.jpg)", "*.jpg", "Photoshop(*.psd)", "*.psd"}}};
+  for (const Case& c : cases) {
+    char file[platform::kDialogFileBuffer] = {0};
+    const std::string filter = platform::Win32Filter(c.filters);
+    OPENFILENAMEA ofn = platform::DialogRecord(c.save, c.title, filter, file);
+    EXPECT_EQ(ofn.lStructSize, 76u);
+    EXPECT_EQ(ofn.Flags, c.flags);
+    EXPECT_STREQ(ofn.lpstrTitle, c.title);
+    EXPECT_EQ(ofn.lpstrFile, file);
+    EXPECT_EQ(ofn.nMaxFile, 1024u);
+    EXPECT_EQ(ofn.nFilterIndex, 1u);
+    EXPECT_TRUE(!ofn.hwndOwner && !ofn.lpstrFileTitle && !ofn.lpstrInitialDir &&
+                !ofn.lpstrDefExt && !ofn.lpstrCustomFilter);
+    std::size_t bytes = 0;
+    const std::vector<std::string> parts = FilterParts(ofn.lpstrFilter, &bytes);
+    ASSERT_EQ(parts.size(), 14u) << c.title;
+    EXPECT_EQ(bytes, filter.size()) << "one extra NUL closes the list";
+    const std::vector<std::string> got = {parts[0], parts[1], parts[2], parts[3], parts[12],
+                                          parts[13]};
+    EXPECT_EQ(got, c.some);
+  }
+  EXPECT_EQ(platform::Win32Filter({{"QMF files(*.qmf)", "*.qmf"}}),
+            std::string("QMF files(*.qmf)\0*.qmf\0\0", 24));
   EXPECT_EQ(platform::MessageBoxType(platform::MessageIcon::Information),
             static_cast<UINT>(MB_OK | MB_ICONINFORMATION));
   EXPECT_EQ(platform::MessageBoxType(platform::MessageIcon::Exclamation),
@@ -90,8 +69,7 @@ TEST(TempFiles, AreUniqueLandFilesInTheTemporaryFolderAndRemovable) {
     std::string path;
     ASSERT_TRUE(platform::MakeTempFile("land", &path));
     EXPECT_EQ(path.rfind(std::string(dir) + "lan", 0), 0u) << path;
-    ASSERT_GE(path.size(), 4u);
-    EXPECT_EQ(path[path.size() - 4], '.');
+    EXPECT_EQ(path[path.size() - 4], '.') << path;
     EXPECT_NE(GetFileAttributesA(path.c_str()), INVALID_FILE_ATTRIBUTES);
     names.insert(path);
   }
