@@ -1,24 +1,20 @@
-// A whole run in-process: set-up, the toolkit loop, the ways a run ends, and
-// what one run leaves for the next.
-#include <FL/Fl.H>
+// A whole run in-process: the settings it starts from, its windows and their
+// places, the editor's pump, and the ways a run ends or fails.
 #include <FL/Fl_Button.H>
 #include <FL/Fl_Choice.H>
 #include <FL/Fl_Double_Window.H>
+#include <FL/Fl_Value_Output.H>
 #include <FL/x.H>
 #include <X11/Xutil.h>
-#include <gtest/gtest.h>
-
-#include <utility>
 #include <stdlib.h>
 
 #include <algorithm>
 #include <stdexcept>
 #include <string>
-#include <vector>
+#include <tuple>
 
-#include "plugin/exports.h"
+#include "editor/editor_idle.h"
 #include "plugin/plugin_run.h"
-#include "plugin/plugin_state.h"
 #include "plugin/views.h"
 #include "preview/my_gl_win.h"
 #include "tests/support/fake_platform.h"
@@ -28,245 +24,235 @@
 
 namespace {
 
-void RecordingCallback(PluginCallbackData) {}
-void OtherCallback(PluginCallbackData) {}
+// Editor, preview and control window inside the work area, none over another.
+void ExpectApart(const char* when) {
+  int a[4];
+  Fl::screen_work_area(a[0], a[1], a[2], a[3], 0);
+  const Fl_Window* c = controlWindow->window;
+  const int b[3][4] = {{editorDisplay->window_x(), editorDisplay->window_y(),
+                        editorDisplay->width(), editorDisplay->height()},
+                       {previewWindow->x(), previewWindow->y(), previewWindow->w(), previewWindow->h()},
+                       {c->x(), c->y(), c->w(), c->h()}};
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_TRUE(b[i][0] >= a[0] && b[i][1] >= a[1] && b[i][0] + b[i][2] <= a[0] + a[2] &&
+                b[i][1] + b[i][3] <= a[1] + a[3]) << when << ": window " << i << " off the area";
+    for (const int* o = b[i + 1]; o < b[3]; o += 4)
+      EXPECT_FALSE(b[i][0] < o[0] + o[2] && o[0] < b[i][0] + b[i][2] && b[i][1] < o[1] + o[3] &&
+                   o[1] < b[i][1] + b[i][3]) << when << ": window " << i << " overlaps";
+  }
+}
 
-TEST(PluginRun, OpensTheThreeWindowsAndTearsThemDown) {
+TEST(PluginRun, StartsFromTheDefaultsWithThreeWindowsApartThatStayInTheWorkArea) {
   ScopedFakePlatform platform;
-  bool sawWindows = false;
-  RunWithSteps({[&] {
-    ASSERT_NE(editorDisplay, nullptr);
-    ASSERT_NE(previewWindow, nullptr);
-    ASSERT_NE(controlWindow, nullptr);
+  // Left by an earlier run: every run starts from the built-in settings.
+  currentTool = kCreateMountain, displayZoom = 3, noiseType = 1, plasmaAlpha = plasmaBeta = 0.5;
+  plasmaNoise = morviAlpha = morviBeta = morviNoise = noiseSigma = brushSize = brushHeight = 7;
+  erodeTimes[0] = erodeTimes[1] = dilateTimes[0] = dilateTimes[1] = 9, maxWideness = 2048;
+  maxHeight = 512;
+  RunWithSteps({[] {
+    EXPECT_EQ(std::vector<double>({double(currentTool), double(displayZoom), double(noiseType),
+                                   plasmaAlpha, plasmaBeta, plasmaNoise, morviAlpha, morviBeta,
+                                   morviNoise, noiseSigma, double(erodeTimes[0]),
+                                   double(erodeTimes[1]), double(dilateTimes[0]),
+                                   double(dilateTimes[1]), double(maxWideness),
+                                   double(maxHeight), brushSize, brushHeight}),
+              std::vector<double>({kFixDraw, 1, 0, 1, 1, 100, 3, 6.765, 100, 100, 100, 100, 100,
+                                   100, 1024, 255, 3, 10}));
     EXPECT_STREQ(editorDisplay->title(), "Heightmap");
-    EXPECT_EQ(editorDisplay->width(), heightmap.width());
-    EXPECT_EQ(editorDisplay->height(), heightmap.height());
     EXPECT_STREQ(previewWindow->label(), "Landscape 3D View");
-    EXPECT_EQ(previewWindow->w(), 300);
-    EXPECT_TRUE(previewWindow->shown());
     XSizeHints hints{};
     long supplied = 0;
     XGetWMNormalHints(fl_display, fl_xid(previewWindow), &hints, &supplied);
-    EXPECT_TRUE(hints.flags & PMinSize);
-    EXPECT_EQ(std::vector<int>({hints.min_width, hints.min_height}), std::vector<int>({300, 300}));
-    EXPECT_TRUE(!(hints.flags & PMaxSize) || hints.max_width > 300) << "the preview cannot grow";
-    EXPECT_STREQ(controlWindow->window->label(), "Relievo Plugin Menu");
-    EXPECT_TRUE(controlWindow->window->shown());
-    EXPECT_EQ(PluginType(), 1);
-    EXPECT_NE(previewWindow, nullptr);
-    sawWindows = true;
-  }});
-  EXPECT_TRUE(sawWindows);
-  EXPECT_EQ(previewWindow, nullptr);
-  EXPECT_EQ(editorDisplay, nullptr);
-  EXPECT_EQ(previewWindow, nullptr);
-  EXPECT_EQ(controlWindow, nullptr);
-  EXPECT_EQ(PluginType(), 1);
-}
-
-std::vector<WindowBox> RunWindowBoxes() {
-  Fl_Double_Window* c = controlWindow->window;
-  return {{editorDisplay->window_x(), editorDisplay->window_y(), editorDisplay->width(),
-           editorDisplay->height()},
-          {previewWindow->x(), previewWindow->y(), previewWindow->w(), previewWindow->h()},
-          {c->x(), c->y(), c->w(), c->h()}};
-}
-
-void ExpectApartOnTheWorkArea(const char* when) {
-  SCOPED_TRACE(when);
-  int ax, ay, aw, ah;
-  Fl::screen_work_area(ax, ay, aw, ah, 0);
-  const std::vector<WindowBox> b = RunWindowBoxes();
-  for (const WindowBox& w : b) {
-    EXPECT_TRUE(w.x >= ax && w.y >= ay && w.x + w.w <= ax + aw && w.y + w.h <= ay + ah)
-        << w.x << "," << w.y << " " << w.w << "x" << w.h;
-  }
-  for (int i = 0; i < 3; ++i)
-    for (int j = i + 1; j < 3; ++j)
-      EXPECT_FALSE(b[i].x < b[j].x + b[j].w && b[j].x < b[i].x + b[i].w &&
-                   b[i].y < b[j].y + b[j].h && b[j].y < b[i].y + b[i].h)
-          << "windows " << i << " and " << j << " overlap";
-}
-
-TEST(PluginRun, WindowsSitApartAndOneTheUserMovedStaysPut) {
-  ScopedFakePlatform platform;
-  RunWithSteps({[] {
-    ExpectApartOnTheWorkArea("at start");
-    for (int i = 0; i < 3; ++i) controlWindow->Enlarge(nullptr, nullptr);
-    EXPECT_GT(displayZoom, 1);
-    ExpectApartOnTheWorkArea("after Enlarge x3");
-    controlWindow->mapDimensionsChoice->value(3);
-    controlWindow->changeSizeButton->do_callback();
-    ExpectApartOnTheWorkArea("after Change Size");
-    const int x = previewWindow->x() + 100, y = previewWindow->y() + 300;
-    previewWindow->position(x, y);
-    controlWindow->Enlarge(nullptr, nullptr);
-    controlWindow->Reduce(nullptr, nullptr);
-    EXPECT_EQ(previewWindow->x(), x);
-    EXPECT_EQ(previewWindow->y(), y);
-  }});
-  heightmap.assign(249, 249, 1, 1, 0);
-}
-
-TEST(PluginRun, EnlargeStopsWhereTheEditorWouldLeaveTheWorkArea) {
-  ScopedFakePlatform platform;
-  RunWithSteps({[] {
+    EXPECT_TRUE((hints.flags & PMinSize) && hints.min_width == 300 && hints.min_height == 300);
+    ExpectApart("at start");
     int ax, ay, aw, ah;
     Fl::screen_work_area(ax, ay, aw, ah, 0);
     const int side = heightmap.width();
-    auto enlargeAll = [] {
-      for (int i = 0, last = 0; i < 20 && displayZoom != last; ++i) {
-        last = displayZoom;
-        controlWindow->Enlarge(nullptr, nullptr);
-      }
-    };
-    // Placed by the plug-in: it stops while the editor still fits.
-    enlargeAll();
+    for (int i = 0, last = 0; i < 20 && displayZoom != last; ++i)
+      last = displayZoom, controlWindow->Enlarge(nullptr, nullptr);
     EXPECT_GE(displayZoom, 2);
-    EXPECT_LE(editorDisplay->window_x() + displayZoom * side, ax + aw);
-    EXPECT_LE(editorDisplay->window_y() + displayZoom * side, ay + ah);
     EXPECT_EQ(editorDisplay->width(), displayZoom * side);
-    // Moved by the user close to the right or the bottom edge: the bound
-    // counts from there.
+    ExpectApart("enlarged as far as it goes");
+    // Moved by the user near the right or the bottom edge: the bound counts from there.
     for (auto [x, y] : {std::pair{ax + aw - side - 20, ay}, std::pair{ax, ay + ah - side - 20}}) {
       displayZoom = 1;
       controlWindow->Reduce(nullptr, nullptr);
       editorDisplay->move(x, y);
       controlWindow->Enlarge(nullptr, nullptr);
       EXPECT_EQ(displayZoom, 1) << "at " << x << "," << y;
-      EXPECT_EQ(editorDisplay->window_x(), x);
     }
     editorDisplay->move(ax, ay);
     controlWindow->Enlarge(nullptr, nullptr);
     EXPECT_EQ(displayZoom, 2);
+    controlWindow->mapDimensionsChoice->value(3);
+    controlWindow->changeSizeButton->do_callback();
+    ExpectApart("after Change Size");
+    const int x = previewWindow->x() + 100, y = previewWindow->y() + 300;
+    previewWindow->position(x, y);
+    controlWindow->Enlarge(nullptr, nullptr);
+    EXPECT_EQ(std::make_pair(previewWindow->x(), previewWindow->y()), std::make_pair(x, y));
   }});
+  EXPECT_TRUE(!editorDisplay && !previewWindow && !controlWindow);
+  EXPECT_EQ(PluginType(), 1);
 }
 
-TEST(PluginRun, EndsWhenThePreviewOrTheControlWindowIsHidden) {
+std::string StderrOf(const std::function<void()>& run) {
+  testing::internal::CaptureStderr();
+  run();
+  return testing::internal::GetCapturedStderr();
+}
+
+bool SaidOnce(const std::string& err, const char* why) {
+  return std::count(err.begin(), err.end(), '\n') == 1 && err.find(why) != std::string::npos;
+}
+
+TEST(PluginRun, ReportsWhatStopsARunAndEndsOnAHiddenWindowOnceTheDialogsClose) {
   ScopedFakePlatform platform;
+  FakePlatform& fake = platform.fake;
+  fake.displayFailure = "no X display is set";
+  heightmap.assign(63, 63, 1, 1, 9)(5, 7) = 200;
+  const Heightmap before = heightmap;
+  const std::string noScreen = StderrOf([] { RunWithSteps({}); });  // closes should it open
+  EXPECT_TRUE(SaidOnce(noScreen, "no X display is set")) << noScreen;
+  EXPECT_EQ(heightmap, before) << "the start-up terrain changed the map";
+  EXPECT_TRUE(fake.messages.empty()) << "a box without a screen";
+  fake.displayFailure.reset();
+  // CImg connects to the screen on its first window only, which fails here.
+  if (!cimg_library::cimg::X11_attr().display) {
+    fl_open_display();
+    const std::string display = getenv("DISPLAY");
+    unsetenv("DISPLAY");
+    const std::string err = StderrOf(PluginExecute);
+    setenv("DISPLAY", display.c_str(), 1);
+    EXPECT_NE(err.find("Failed to open X11 display"), std::string::npos) << err;
+    EXPECT_EQ(heightmap, before);
+    EXPECT_TRUE(fake.messages.size() == 1 && fake.messages[0].title == "Warning");
+    // Checked without waiting and released either way: a lock left held fails
+    // here instead of hanging every later run.
+    EXPECT_EQ(cimg_library::cimg::mutex(14, 2), 0) << "CImg's window lock was left held";
+    cimg_library::cimg::mutex(14, 0);
+    fake.messages.clear();
+  }
+  renderMode = 1;  // kept from an earlier run: the new choice must show it
+  const std::string err = StderrOf([] {
+    RunWithSteps({[] {
+                   EXPECT_EQ(controlWindow->renderingModeChoice->value(), 1);
+                   throw std::runtime_error("planted failure");
+                 }}, 0.05, 10.0, false);
+  });
+  EXPECT_TRUE(SaidOnce(err, "planted failure")) << err;
+  EXPECT_NE(heightmap, before) << "a working run makes its start-up terrain";
+  ASSERT_EQ(fake.messages.size(), 1u);
+  EXPECT_EQ(fake.messages[0].title, "Warning");
+  EXPECT_NE(fake.messages[0].text.find("planted failure"), std::string::npos);
   RunWithSteps({[] { previewWindow->hide(); }}, 0.05, 10.0, false);
   RunWithSteps({[] { controlWindow->window->hide(); }}, 0.05, 10.0, false);
-  RunWithSteps({[] { closeRequest = 1; }}, 0.05, 10.0, false);
-}
-
-bool runningInsideCallback = false;
-void ReenteringCallback(PluginCallbackData) {
-  runningInsideCallback = previewWindow != nullptr;
-  MyGlWin* preview = previewWindow;
-  PluginExecute();  // must return at once and leave the run alone
-  EXPECT_EQ(previewWindow, preview);
-}
-
-TEST(PluginRun, ExecuteFromTheHostCallbackReturnsAtOnce) {
-  ScopedFakePlatform platform;
-  HostCallback saved = hostCallback;
-  PluginSetCallback(ReenteringCallback);
-  RunWithSteps({[] { passRequest = 1; }}, 0.05, 15.0, false);
-  hostCallback = saved;
-  EXPECT_TRUE(runningInsideCallback);
-  EXPECT_EQ(previewWindow, nullptr);
-}
-
-TEST(PluginRun, AnOptionDialogLeftOpenKeepsTheRunUntilItCloses) {
-  ScopedFakePlatform platform;
   Fl_Double_Window* dialog = nullptr;
-  RunWithSteps({[&] {
-                  dialog = showPlasmaOptions();
-                  closeRequest = 1;
-                },
+  RunWithSteps({[&] { dialog = showPlasmaOptions(), closeRequest = 1; },
                 [&] {
                   EXPECT_TRUE(WaitUntil([] { return !previewWindow->shown(); }));
-                  EXPECT_TRUE(dialog->shown());
-                  EXPECT_NE(previewWindow, nullptr);
+                  EXPECT_TRUE(dialog->shown() && previewWindow) << "a dialog left open";
                   dialog->hide();
                 }},
                0.05, 15.0, false);
   EXPECT_EQ(previewWindow, nullptr);
 }
 
-// CImg connects to the screen on its first window only.
-TEST(PluginRun, AnEditorWindowThatCannotOpenIsReportedAndDoesNotBlockTheNextRun) {
-  if (cimg_library::cimg::X11_attr().display) GTEST_SKIP() << "CImg is already connected";
+TEST(FreeImageMessages, AreShownAsWarningsCutToTheBuffer) {
   ScopedFakePlatform platform;
-  fl_open_display();
-  const std::string display = getenv("DISPLAY");
-  unsetenv("DISPLAY");
+  FreeImageMessageHandler(13, std::string(5000, 'x').c_str());
+  ASSERT_EQ(platform.fake.messages.size(), 1u);
+  const FakePlatform::Message& m = platform.fake.messages[0];
+  EXPECT_EQ(std::tie(m.title, m.icon), std::make_tuple("Warning", platform::MessageIcon::Exclamation));
+  EXPECT_EQ(m.text, "13 : " + std::string(1023 - 5, 'x'));
+}
+
+// The pointer over the editor at display pixel (x, y), as the display sees it.
+void PointAt(int x, int y, unsigned int button) {
+  editorDisplay->move(700, 300);
+  editorDisplay->set_mouse(x, y);
+  editorDisplay->set_button();
+  if (button) editorDisplay->set_button(button);
+  EXPECT_TRUE(WaitUntil([&] { return editorDisplay->mouse_x() == x && editorDisplay->mouse_y() == y; }));
+}
+
+// One pass of the pump, the preview starting undamaged.
+void Pass() {
+  previewWindow->clear_damage();
+  EditorIdle(nullptr);
+}
+
+// CImg reads -1 off the window but keeps the button bits when the pointer
+// leaves: the brush would sit on the top-left corner. The pointer and the
+// window manager's resize come through a connection of the test's own.
+void PumpScenario() {
+  heightmap.fill(100);
+  PointAt(50, 50, 0);
+  Pass();
+  cimg_library::CImg<unsigned char> shown;
+  editorDisplay->snapshot(shown);
+  // Brush size 3 covers 47..53: red at 0.1 over grey 100 gives (0.1 * 255 +
+  // 0.9 * 100, 90, 90); the display stretches 90..115 to 0..255.
+  const double g = (100 - 90) * 255 / (int(0.1 * 255 + 0.9 * 100) - 90.0);
+  const int at[4][2] = {{20, 20}, {50, 50}, {53, 47}, {54, 50}};
+  const double want[4][3] = {{g, g, g}, {255, 0, 0}, {255, 0, 0}, {g, g, g}};
+  for (int i = 0; i < 12; ++i)
+    EXPECT_NEAR(shown(at[i / 3][0], at[i / 3][1], 0, i % 3), want[i / 3][i % 3], 3);
+
+  Display* dpy = XOpenDisplay(nullptr);
+  currentTool = kPaintPlainBrush;
+  brushHeight = 200;
+  XWarpPointer(dpy, 0, DefaultRootWindow(dpy), 0, 0, 0, 0, 1, 1);
+  XSync(dpy, False);
+  ASSERT_TRUE(WaitUntil([] { return editorDisplay->mouse_x() < 0; }));
+  editorDisplay->set_button(1);
+  const Heightmap flat = heightmap;
+  Pass(), Pass();
+  EXPECT_EQ(heightmap, flat) << "drew off the window: " << int(heightmap(0, 0));
+
+  heightmap.fill(10);
+  heightmap(100, 100) = 77, heightmap(200, 200) = 199;
+  displayZoom = 2;
+  ResizeEditor(498, 498);
+  PointAt(200, 200, 0);
+  Pass();
+  EXPECT_EQ(controlWindow->brushMaxOutput->value(), 77);
+  EXPECT_EQ(controlWindow->brushMinOutput->value(), 10);
+  EXPECT_EQ(controlWindow->brushMeanOutput->value(), (48 * 10 + 77) / 49);
   const Heightmap before = heightmap;
-  testing::internal::CaptureStderr();
-  PluginExecute();
-  const std::string err = testing::internal::GetCapturedStderr();
-  setenv("DISPLAY", display.c_str(), 1);
-  EXPECT_EQ(heightmap, before);
-  EXPECT_NE(err.find("Failed to open X11 display"), std::string::npos) << err;
-  ASSERT_EQ(platform.fake.messages.size(), 1u);
-  EXPECT_EQ(platform.fake.messages[0].title, "Warning");
-  // Checked without waiting, and released either way, so that a lock left
-  // held fails here instead of hanging every later run.
-  EXPECT_EQ(cimg_library::cimg::mutex(14, 2), 0) << "CImg's window lock was left held";
-  cimg_library::cimg::mutex(14, 0);
-  RunWithSteps({[] { EXPECT_TRUE(previewWindow->shown()); }});
+  for (unsigned button : {2u, 4u}) PointAt(200, 200, button), Pass();
+  EXPECT_EQ(heightmap, before) << "the right or middle button drew";
+  PointAt(200, 200, 1);
+  Pass();
+  EXPECT_EQ(heightmap(100, 103), 105);  // half-way from 10 to 200
+  EXPECT_EQ(heightmap(100, 104), 10);
+  EXPECT_NE(previewWindow->damage(), 0) << "no preview redraw after the stroke";
+  PointAt(200, 200, 0);
+
+  XResizeWindow(dpy, editorDisplay->_window, 400, 300);
+  XSync(dpy, False);
+  EXPECT_TRUE(WaitUntil([&] {
+    XWindowAttributes a;
+    XGetWindowAttributes(dpy, editorDisplay->_window, &a);
+    return a.width == 498 && a.height == 498 &&
+           editorDisplay->window_width() == 498 && editorDisplay->window_height() == 498;
+  })) << "the editor kept the window manager's size";
+  XCloseDisplay(dpy);
+  previewWindow->clear_damage(FL_DAMAGE_EXPOSE);
+  EditorIdle(nullptr);
+  EXPECT_EQ(previewWindow->damage() & FL_DAMAGE_ALL, FL_DAMAGE_ALL);
+  editorDisplay->close();
 }
 
-int Lines(const std::string& text) { return static_cast<int>(std::count(text.begin(), text.end(), '\n')); }
-
-TEST(PluginRun, ARunWithoutAScreenSaysWhyLeavesTheMapAndTheNextRunWorks) {
+TEST(EditorPump, ShowsTheBrushDrawsWithTheLeftButtonOnTheMapAndKeepsTheWindowsUp) {
   ScopedFakePlatform platform;
-  platform.fake.displayFailure = "no X display is set";
-  heightmap.assign(63, 63, 1, 1, 9)(5, 7) = 200;
-  const Heightmap before = heightmap;
-  testing::internal::CaptureStderr();
-  RunWithSteps({});  // closes the run at once should it open after all
-  RunWithSteps({});
-  const std::string err = testing::internal::GetCapturedStderr();
-  EXPECT_EQ(heightmap, before) << "the start-up terrain changed the map";
-  EXPECT_EQ(Lines(err), 2) << err;
-  EXPECT_NE(err.find("no X display is set"), std::string::npos) << err;
-  EXPECT_TRUE(platform.fake.messages.empty()) << "a box without a screen";
-
-  platform.fake.displayFailure.reset();
-  renderMode = 1;  // kept from an earlier run: the new choice must show it
-  RunWithSteps({[] { EXPECT_EQ(controlWindow->renderingModeChoice->value(), 1); }});
-  renderMode = 0;
-  EXPECT_NE(heightmap, before) << "a working run makes its start-up terrain";
-  heightmap.assign(249, 249, 1, 1, 0);
-}
-
-TEST(PluginRun, AnErrorInsideARunIsReportedAndTheNextRunWorks) {
-  ScopedFakePlatform platform;
-  testing::internal::CaptureStderr();
-  RunWithSteps({[] { throw std::runtime_error("planted failure"); }}, 0.05, 10.0, false);
-  const std::string err = testing::internal::GetCapturedStderr();
-  EXPECT_EQ(Lines(err), 1) << err;
-  EXPECT_NE(err.find("planted failure"), std::string::npos) << err;
-  ASSERT_EQ(platform.fake.messages.size(), 1u);
-  EXPECT_EQ(platform.fake.messages[0].title, "Warning");
-  EXPECT_NE(platform.fake.messages[0].text.find("planted failure"), std::string::npos);
-  EXPECT_EQ(previewWindow, nullptr);
-  RunWithSteps({[] { EXPECT_TRUE(controlWindow->window->shown()); }});
-}
-
-TEST(PluginRun, SetCallbackKeepsOnlyTheLatestPointer) {
-  HostCallback before = hostCallback;
-  PluginSetCallback(RecordingCallback);
-  PluginSetCallback(OtherCallback);
-  EXPECT_EQ(hostCallback, &OtherCallback);
-  PluginSetCallback(before);
-}
-
-TEST(FreeImageMessages, AreFormattedAndCutToTheBuffer) {
-  EXPECT_EQ(FormatFreeImageMessage(13, "Invalid magic number"), "13 : Invalid magic number");
-  EXPECT_EQ(FormatFreeImageMessage(-1, ""), "-1 : ");
-  std::string huge(5000, 'x');
-  std::string text = FormatFreeImageMessage(2, huge.c_str());
-  EXPECT_EQ(text.size(), 1023u);
-  EXPECT_EQ(text.substr(0, 6), "2 : xx");
-
-  ScopedFakePlatform platform;
-  FreeImageMessageHandler(2, "Not a JPEG file");
-  ASSERT_EQ(platform.fake.messages.size(), 1u);
-  EXPECT_EQ(platform.fake.messages[0].title, "Warning");
-  EXPECT_EQ(platform.fake.messages[0].text, "2 : Not a JPEG file");
-  EXPECT_EQ(platform.fake.messages[0].icon, platform::MessageIcon::Exclamation);
+  RunWithSteps({PumpScenario,
+                [] {
+                  EXPECT_TRUE(WaitUntil([] { return !editorDisplay->is_closed(); }));
+                  previewWindow->hide();
+                }},
+               0.05, 30.0, false);
+  EXPECT_EQ(closeRequest, 0);  // the run ended on the hidden preview alone
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
-// A scripted stand-in for the platform layer: records every message box and
-// answers the file dialogs from queues the test fills.
+// A scripted stand-in for the platform layer: records every message box,
+// question and dialog, and answers them from queues the test fills.
 #pragma once
 
 #include <deque>
@@ -9,45 +9,66 @@
 
 #include "platform/platform.h"
 
+namespace platform {
+Platform& Native();
+}
+
 class FakePlatform : public platform::Platform {
  public:
+  using Filters = std::vector<platform::FileFilter>;
+  using Answers = std::deque<std::optional<std::string>>;
   struct Message {
-    std::string title;
-    std::string text;
+    std::string title, text;
     platform::MessageIcon icon;
   };
   struct Dialog {
     std::string title;
-    std::vector<platform::FileFilter> filters;
+    Filters filters;
   };
 
-  std::vector<Message> messages;
+  std::vector<Message> messages, questions;
   std::vector<Dialog> openDialogs, saveDialogs;
-  // Answers in order; std::nullopt (or an empty queue) means "cancelled".
-  std::deque<std::optional<std::string>> openAnswers, saveAnswers;
-  // Yes/no questions asked, and their answers in order (Yes once they run out).
-  std::vector<Message> questions;
-  std::deque<bool> yesNoAnswers;
-  // Set: there is no screen, for this reason.
-  std::optional<std::string> displayFailure;
-  bool failTempFiles = false;
-  std::vector<std::string> tempFilesMade;
+  Answers openAnswers, saveAnswers;  // in order; std::nullopt or none left: cancelled
+  std::deque<bool> yesNoAnswers;     // in order; Yes once they run out
+  std::optional<std::string> displayFailure;  // set: there is no screen, for this reason
 
-  bool OpenDisplay(std::string* reason) override;
+  bool OpenDisplay(std::string* reason) override {
+    if (displayFailure) *reason = *displayFailure;
+    return !displayFailure && platform::Native().OpenDisplay(reason);
+  }
   void ShowMessage(const std::string& title, const std::string& text,
-                   platform::MessageIcon icon) override;
-  bool AskYesNo(const std::string& title, const std::string& text) override;
-  bool OpenFileDialog(const std::string& title, const std::vector<platform::FileFilter>& filters,
-                      std::string* path) override;
-  bool SaveFileDialog(const std::string& title, const std::vector<platform::FileFilter>& filters,
-                      std::string* path) override;
-  bool MakeTempFile(const std::string& prefix, std::string* path) override;
-  bool RemoveFile(const std::string& path) override;
+                   platform::MessageIcon icon) override {
+    messages.push_back({title, text, icon});
+  }
+  bool AskYesNo(const std::string& title, const std::string& text) override {
+    questions.push_back({title, text, platform::MessageIcon::Exclamation});
+    const bool yes = yesNoAnswers.empty() || yesNoAnswers.front();
+    if (!yesNoAnswers.empty()) yesNoAnswers.pop_front();
+    return yes;
+  }
+  bool OpenFileDialog(const std::string& title, const Filters& f, std::string* path) override {
+    return Answer(openDialogs, {title, f}, openAnswers, path);
+  }
+  bool SaveFileDialog(const std::string& title, const Filters& f, std::string* path) override {
+    return Answer(saveDialogs, {title, f}, saveAnswers, path);
+  }
+  bool MakeTempFile(const std::string& prefix, std::string* path) override {
+    return platform::Native().MakeTempFile(prefix, path);
+  }
+  bool RemoveFile(const std::string& path) override { return platform::Native().RemoveFile(path); }
+
+ private:
+  static bool Answer(std::vector<Dialog>& seen, Dialog d, Answers& answers, std::string* path) {
+    seen.push_back(d);
+    std::optional<std::string> a;
+    if (!answers.empty()) a = answers.front(), answers.pop_front();
+    if (a) *path = *a;
+    return a.has_value();
+  }
 };
 
 // Installs a FakePlatform for the lifetime of the object.
-class ScopedFakePlatform {
- public:
+struct ScopedFakePlatform {
   ScopedFakePlatform() { platform::Install(&fake); }
   ~ScopedFakePlatform() { platform::Install(nullptr); }
   FakePlatform fake;
