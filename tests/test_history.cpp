@@ -56,11 +56,12 @@ void ExpectRestored(const Heightmap& expected, const char* what) {
   EXPECT_EQ(editorDisplay->width(), expected.width());
 }
 
-// n strokes of two passes of the pump each, with the button up after them.
+// n strokes of two passes of the pump each, with the button up after them. The
+// pointer is put back each time: a test beside this one may move it.
 void Strokes(int n) {
   editorDisplay->move(700, 400);
-  editorDisplay->set_mouse(60, 60);
   for (int i = 0; i < n; ++i) {
+    editorDisplay->set_mouse(60, 60);
     editorDisplay->set_button(1);
     EditorIdle(nullptr), EditorIdle(nullptr);
     editorDisplay->set_button();
@@ -68,40 +69,41 @@ void Strokes(int n) {
   }
 }
 
+void StrokeGenerateResizeLoadThenUndoAndRedoThem() {
+  Heightmap s[5] = {heightmap};
+  currentTool = kPaintPlainBrush, brushHeight = 255;
+  Strokes(1);
+  s[1] = heightmap;
+  controlWindow->mapDimensionsChoice->value(2);
+  controlWindow->generateMapButton->do_callback();
+  s[2] = heightmap;
+  controlWindow->mapDimensionsChoice->value(1);
+  controlWindow->changeSizeButton->do_callback();
+  s[3] = heightmap;
+  controlWindow->LoadImage(nullptr, nullptr);
+  s[4] = heightmap;
+  ASSERT_TRUE(s[0] != s[1] && s[2].width() == 63 && s[4].width() == 16);
+  EditorKey(cimg::keyZ), ExpectRestored(s[3], "load undone in the editor");
+  ToolkitKey(controlWindow->window, 'z'), ExpectRestored(s[2], "resize undone in the control");
+  ToolkitKey(previewWindow, 'z'), ExpectRestored(s[1], "generate undone in the preview");
+  EditorKeyAcrossPasses(cimg::keyZ), ExpectRestored(s[0], "stroke undone in the editor");
+  EditorKey(cimg::keyY), ExpectRestored(s[1], "stroke redone by Ctrl+Y in the editor");
+  ToolkitKey(previewWindow, 'z', true), ExpectRestored(s[2], "generate redone by Ctrl+Shift+Z");
+  EditorKey(cimg::keyZ, true), ExpectRestored(s[3], "resize redone by Ctrl+Shift+Z in the editor");
+  ToolkitKey(controlWindow->window, 'y'), ExpectRestored(s[4], "load redone by Ctrl+Y");
+  Undo();
+  BeginChange(), EndChange();  // a command that changed nothing
+  EXPECT_EQ(RedoSteps(), 1);
+  controlWindow->RotateRight(nullptr, nullptr);
+  EXPECT_EQ(RedoSteps(), 0) << "a new change kept the redo step";
+}
+
 TEST(TerrainHistory, StrokeGenerateResizeAndLoadUndoAndRedoInOrderByteForByte) {
   ScopedFakePlatform platform;
-  const std::string image = "/tmp/relievo-history-20x10.pgm";
+  const std::string image = testing::TempDir() + "history-20x10.pgm";
   Heightmap(20, 10, 1, 1, 90).save_pnm(image.c_str());  // loads as 16 x 16
   platform.fake.openAnswers.push_back(image);
-  RunWithSteps({[&] {
-                 Heightmap s[5] = {heightmap};
-                 currentTool = kPaintPlainBrush, brushHeight = 255;
-                 Strokes(1);
-                 s[1] = heightmap;
-                 controlWindow->mapDimensionsChoice->value(2);
-                 controlWindow->generateMapButton->do_callback();
-                 s[2] = heightmap;
-                 controlWindow->mapDimensionsChoice->value(1);
-                 controlWindow->changeSizeButton->do_callback();
-                 s[3] = heightmap;
-                 controlWindow->LoadImage(nullptr, nullptr);
-                 s[4] = heightmap;
-                 ASSERT_TRUE(s[0] != s[1] && s[2].width() == 63 && s[4].width() == 16);
-                 EditorKey(cimg::keyZ), ExpectRestored(s[3], "load undone in the editor");
-                 ToolkitKey(controlWindow->window, 'z'), ExpectRestored(s[2], "resize undone in the control window");
-                 ToolkitKey(previewWindow, 'z'), ExpectRestored(s[1], "generate undone in the preview");
-                 EditorKeyAcrossPasses(cimg::keyZ), ExpectRestored(s[0], "stroke undone in the editor");
-                 EditorKey(cimg::keyY), ExpectRestored(s[1], "stroke redone by Ctrl+Y in the editor");
-                 ToolkitKey(previewWindow, 'z', true), ExpectRestored(s[2], "generate redone by Ctrl+Shift+Z in the preview");
-                 EditorKey(cimg::keyZ, true), ExpectRestored(s[3], "resize redone by Ctrl+Shift+Z in the editor");
-                 ToolkitKey(controlWindow->window, 'y'), ExpectRestored(s[4], "load redone by Ctrl+Y in the control window");
-                 Undo();
-                 BeginChange(), EndChange();  // a command that changed nothing
-                 EXPECT_EQ(RedoSteps(), 1);
-                 controlWindow->RotateRight(nullptr, nullptr);
-                 EXPECT_EQ(RedoSteps(), 0) << "a new change kept the redo step";
-               }},
-               0.1, 60.0);
+  RunWithSteps({StrokeGenerateResizeLoadThenUndoAndRedoThem}, 0.1, 60.0);
   std::remove(image.c_str());
 }
 
@@ -161,61 +163,61 @@ TEST(TerrainHistory, TenFullRunsUndoIntoTheLastOneAskBeforeClosingAndDoNotGrowMe
     FakePlatform& fake = platform.fake;
     fake.saveAnswers = {std::nullopt, qmf};
     fake.yesNoAnswers = {false, false};
-    RunWithSteps({[&] {
-                   EXPECT_FALSE(TerrainUnsaved()) << "the start-up terrain counted as a change";
-                   const Heightmap startup = heightmap;
-                   ToolkitKey(controlWindow->window, 'z');
-                   if (run > 1) EXPECT_EQ(heightmap, last) << "undo missed the last run's map";
-                   ToolkitKey(controlWindow->window, 'y');
-                   EXPECT_EQ(heightmap, startup);
-                   currentTool = kCreateMountain;
-                   Strokes(1);
-                   EXPECT_NE(heightmap, startup);
-                   Fl::e_keysym = FL_Escape, Fl::handle(FL_SHORTCUT, previewWindow);
-                   controlWindow->CloseRequest(nullptr, nullptr);
-                   ASSERT_EQ(fake.questions.size(), 2u);
-                   EXPECT_EQ(fake.questions[0].title, "Warning");
-                   EXPECT_EQ(fake.questions[0].text, "The landscape has not been exported or "
-                             "passed to Quarn. Close the plug-in anyway?");
-                   EXPECT_TRUE(previewWindow->shown() && !closeRequest) << "closed unsaved";
-                   exportRequest = 1;
-                 },
-                 [&] {
-                   EXPECT_TRUE(WaitUntil([&] { return fake.saveDialogs.size() == 1; }));
-                   EXPECT_TRUE(fake.messages.empty()) << "a cancelled export was confirmed";
-                   exportRequest = 1;
-                   ASSERT_TRUE(WaitUntil([&] { return fake.messages.size() == 1; }));
-                   PluginSetCallback(nullptr);
-                   passRequest = 1;
-                   EditorIdle(nullptr);
-                   EXPECT_TRUE(previewWindow->shown() && !closeRequest) << "failed hand-off ended it";
-                   EXPECT_TRUE(CloseConfirmed() && fake.questions.size() == 2) << "exported";
-                   PluginSetCallback(CountingHost);
-                   passRequest = 1;
-                 }},
-                 0.05, 60.0, false);
+    auto paintAndTryToClose = [&] {
+      EXPECT_FALSE(TerrainUnsaved()) << "the start-up terrain counted as a change";
+      const Heightmap startup = heightmap;
+      ToolkitKey(controlWindow->window, 'z');
+      if (run > 1) EXPECT_EQ(heightmap, last) << "undo missed the last run's map";
+      ToolkitKey(controlWindow->window, 'y');
+      EXPECT_EQ(heightmap, startup);
+      currentTool = kCreateMountain;
+      Strokes(1);
+      EXPECT_NE(heightmap, startup);
+      Fl::e_keysym = FL_Escape, Fl::handle(FL_SHORTCUT, previewWindow);
+      controlWindow->CloseRequest(nullptr, nullptr);
+      ASSERT_EQ(fake.questions.size(), 2u);
+      EXPECT_EQ(fake.questions[0].title, "Warning");
+      EXPECT_EQ(fake.questions[0].text, "The landscape has not been exported or passed to Quarn. "
+                                        "Close the plug-in anyway?");
+      EXPECT_TRUE(previewWindow->shown() && !closeRequest) << "closed unsaved";
+      exportRequest = 1;
+    };
+    auto exportAndHandOff = [&] {
+      EXPECT_TRUE(WaitUntil([&] { return fake.saveDialogs.size() == 1; }));
+      EXPECT_TRUE(fake.messages.empty()) << "a cancelled export was confirmed";
+      exportRequest = 1;
+      ASSERT_TRUE(WaitUntil([&] { return fake.messages.size() == 1; }));
+      EXPECT_TRUE(CloseConfirmed() && fake.questions.size() == 2) << "asked after the export";
+      PluginSetCallback(nullptr);
+      passRequest = 1;
+      EditorIdle(nullptr);
+      EXPECT_TRUE(previewWindow->shown() && !closeRequest) << "a failed hand-off ended the run";
+      PluginSetCallback(CountingHost);
+      passRequest = 1;
+    };
+    RunWithSteps({paintAndTryToClose, exportAndHandOff}, 0.05, 60.0, false);
     PluginSetCallback(nullptr);
     last = heightmap;
     EXPECT_EQ(handOffs, run);
-    ASSERT_EQ(fake.messages.size(), 3u);
-    EXPECT_EQ(std::tie(fake.messages[0].title, fake.messages[0].text),
-              std::make_tuple("QMF exporter", "File correctly exported to QMF format."));
-    EXPECT_EQ(fake.messages[1].title, "Warning");  // no host
-    EXPECT_EQ(std::tie(fake.messages[2].title, fake.messages[2].text, fake.messages[2].icon),
-              std::make_tuple("Information", "Land correctly exported to Quarn!\nAdvanced Relievo "
-                              "Plugin 1.0 by\nEttar Quell \"Il Morvi\".",
-                              platform::MessageIcon::Information));
+    std::vector<std::string> seen;
+    for (const FakePlatform::Message& m : fake.messages) seen.push_back(m.title + ": " + m.text);
+    ASSERT_EQ(seen.size(), 3u);
+    EXPECT_EQ(seen[0], "QMF exporter: File correctly exported to QMF format.");
+    EXPECT_EQ(seen[1].substr(0, 9), "Warning: ");  // no host
+    EXPECT_EQ(seen[2], "Information: Land correctly exported to Quarn!\nAdvanced Relievo Plugin "
+                       "1.0 by\nEttar Quell \"Il Morvi\".");
+    EXPECT_EQ(fake.messages[2].icon, platform::MessageIcon::Information);
     if (run == 3) afterRun3 = HeapKiB(), historyAfterRun3 = long(HistoryBytes() / 1024);
   }
-  const long afterRun10 = HeapKiB(), historyGrowth = long(HistoryBytes() / 1024) - historyAfterRun3;
+  const long afterRun10 = HeapKiB(), growth = long(HistoryBytes() / 1024) - historyAfterRun3;
   std::printf("heap in use after run 3: %ld KiB, after run 10: %ld KiB, history grew %ld KiB\n",
-              afterRun3, afterRun10, historyGrowth);
+              afterRun3, afterRun10, growth);
   EXPECT_EQ(std::remove(qmf.c_str()), 0) << "nothing exported";
 #if !defined(__SANITIZE_ADDRESS__)
   // Seven more runs may settle caches a little, not keep a map or a window
   // each; the undo history keeps maps by design and is counted apart.
   // (AddressSanitizer keeps its own heap and judges leaks at exit instead.)
-  EXPECT_LT(afterRun10 - afterRun3 - historyGrowth, 160);
+  EXPECT_LT(afterRun10 - afterRun3 - growth, 160);
 #endif
 }
 

@@ -8,9 +8,7 @@
 #include <X11/Xutil.h>
 #include <stdlib.h>
 
-#include <algorithm>
 #include <stdexcept>
-#include <string>
 #include <tuple>
 
 #include "editor/editor_idle.h"
@@ -26,19 +24,18 @@ namespace {
 
 // Editor, preview and control window inside the work area, none over another.
 void ExpectApart(const char* when) {
-  int a[4];
-  Fl::screen_work_area(a[0], a[1], a[2], a[3], 0);
   const Fl_Window* c = controlWindow->window;
-  const int b[3][4] = {{editorDisplay->window_x(), editorDisplay->window_y(),
+  WindowBox a, b[3] = {{editorDisplay->window_x(), editorDisplay->window_y(),
                         editorDisplay->width(), editorDisplay->height()},
                        {previewWindow->x(), previewWindow->y(), previewWindow->w(), previewWindow->h()},
                        {c->x(), c->y(), c->w(), c->h()}};
-  for (int i = 0; i < 3; ++i) {
-    EXPECT_TRUE(b[i][0] >= a[0] && b[i][1] >= a[1] && b[i][0] + b[i][2] <= a[0] + a[2] &&
-                b[i][1] + b[i][3] <= a[1] + a[3]) << when << ": window " << i << " off the area";
-    for (const int* o = b[i + 1]; o < b[3]; o += 4)
-      EXPECT_FALSE(b[i][0] < o[0] + o[2] && o[0] < b[i][0] + b[i][2] && b[i][1] < o[1] + o[3] &&
-                   o[1] < b[i][1] + b[i][3]) << when << ": window " << i << " overlaps";
+  Fl::screen_work_area(a.x, a.y, a.w, a.h, 0);
+  for (const WindowBox& p : b) {
+    EXPECT_TRUE(p.x >= a.x && p.y >= a.y && p.x + p.w <= a.x + a.w && p.y + p.h <= a.y + a.h)
+        << when << ": a window off the work area";
+    for (const WindowBox* q = &p + 1; q < b + 3; ++q)
+      EXPECT_TRUE(p.x + p.w <= q->x || q->x + q->w <= p.x || p.y + p.h <= q->y || q->y + q->h <= p.y)
+          << when << ": windows overlap";
   }
 }
 
@@ -102,20 +99,29 @@ std::string StderrOf(const std::function<void()>& run) {
   return testing::internal::GetCapturedStderr();
 }
 
-bool SaidOnce(const std::string& err, const char* why) {
-  return std::count(err.begin(), err.end(), '\n') == 1 && err.find(why) != std::string::npos;
+// One line on standard error and, where there is a screen, one warning box say why.
+void ExpectSaidOnce(const FakePlatform& fake, const std::string& err, const std::string& why,
+                    bool box = true) {
+  EXPECT_TRUE(err.find('\n') == err.size() - 1 && err.find(why) != err.npos) << err;
+  EXPECT_EQ(fake.messages.size(), box ? 1u : 0u);
+  for (const FakePlatform::Message& m : fake.messages)
+    EXPECT_TRUE(m.title == "Warning" && m.text.find(why) != m.text.npos) << m.text;
 }
 
-TEST(PluginRun, ReportsWhatStopsARunAndEndsOnAHiddenWindowOnceTheDialogsClose) {
+void FailingStep() {
+  EXPECT_EQ(controlWindow->renderingModeChoice->value(), 1);
+  throw std::runtime_error("planted failure");
+}
+
+TEST(PluginRun, SaysWhyARunCannotOpenOrFailsAndEndsOnAHiddenWindowOnceTheDialogsClose) {
   ScopedFakePlatform platform;
   FakePlatform& fake = platform.fake;
   fake.displayFailure = "no X display is set";
   heightmap.assign(63, 63, 1, 1, 9)(5, 7) = 200;
   const Heightmap before = heightmap;
-  const std::string noScreen = StderrOf([] { RunWithSteps({}); });  // closes should it open
-  EXPECT_TRUE(SaidOnce(noScreen, "no X display is set")) << noScreen;
+  // The run is closed at once should it open after all.
+  ExpectSaidOnce(fake, StderrOf([] { RunWithSteps({}); }), *fake.displayFailure, false);
   EXPECT_EQ(heightmap, before) << "the start-up terrain changed the map";
-  EXPECT_TRUE(fake.messages.empty()) << "a box without a screen";
   fake.displayFailure.reset();
   // CImg connects to the screen on its first window only, which fails here.
   if (!cimg_library::cimg::X11_attr().display) {
@@ -124,9 +130,8 @@ TEST(PluginRun, ReportsWhatStopsARunAndEndsOnAHiddenWindowOnceTheDialogsClose) {
     unsetenv("DISPLAY");
     const std::string err = StderrOf(PluginExecute);
     setenv("DISPLAY", display.c_str(), 1);
-    EXPECT_NE(err.find("Failed to open X11 display"), std::string::npos) << err;
+    ExpectSaidOnce(fake, err, "Failed to open X11 display");
     EXPECT_EQ(heightmap, before);
-    EXPECT_TRUE(fake.messages.size() == 1 && fake.messages[0].title == "Warning");
     // Checked without waiting and released either way: a lock left held fails
     // here instead of hanging every later run.
     EXPECT_EQ(cimg_library::cimg::mutex(14, 2), 0) << "CImg's window lock was left held";
@@ -134,17 +139,9 @@ TEST(PluginRun, ReportsWhatStopsARunAndEndsOnAHiddenWindowOnceTheDialogsClose) {
     fake.messages.clear();
   }
   renderMode = 1;  // kept from an earlier run: the new choice must show it
-  const std::string err = StderrOf([] {
-    RunWithSteps({[] {
-                   EXPECT_EQ(controlWindow->renderingModeChoice->value(), 1);
-                   throw std::runtime_error("planted failure");
-                 }}, 0.05, 10.0, false);
-  });
-  EXPECT_TRUE(SaidOnce(err, "planted failure")) << err;
+  ExpectSaidOnce(fake, StderrOf([] { RunWithSteps({FailingStep}, 0.05, 10.0, false); }),
+                 "planted failure");
   EXPECT_NE(heightmap, before) << "a working run makes its start-up terrain";
-  ASSERT_EQ(fake.messages.size(), 1u);
-  EXPECT_EQ(fake.messages[0].title, "Warning");
-  EXPECT_NE(fake.messages[0].text.find("planted failure"), std::string::npos);
   RunWithSteps({[] { previewWindow->hide(); }}, 0.05, 10.0, false);
   RunWithSteps({[] { controlWindow->window->hide(); }}, 0.05, 10.0, false);
   Fl_Double_Window* dialog = nullptr;
