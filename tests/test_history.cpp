@@ -195,10 +195,11 @@ TEST(TerrainHistory, TenFullRunsUndoIntoTheLastOneAskBeforeClosingAndDoNotGrowMe
       PluginSetCallback(CountingHost);
       passRequest = 1;
     };
-    RunWithSteps({paintAndTryToClose, exportAndHandOff}, 0.05, 60.0, false);
+    RunWithSteps({paintAndTryToClose, exportAndHandOff}, 0.05, 20.0, false);
     PluginSetCallback(nullptr);
     last = heightmap;
     EXPECT_EQ(handOffs, run);
+    EXPECT_FALSE(TerrainUnsaved()) << "the hand-off did not count as saving the terrain";
     std::vector<std::string> seen;
     for (const FakePlatform::Message& m : fake.messages) seen.push_back(m.title + ": " + m.text);
     ASSERT_EQ(seen.size(), 3u);

@@ -61,6 +61,7 @@ TEST(PluginRun, StartsFromTheDefaultsWithThreeWindowsApartThatStayInTheWorkArea)
     long supplied = 0;
     XGetWMNormalHints(fl_display, fl_xid(previewWindow), &hints, &supplied);
     EXPECT_TRUE((hints.flags & PMinSize) && hints.min_width == 300 && hints.min_height == 300);
+    EXPECT_TRUE(!(hints.flags & PMaxSize) || hints.max_width > 300) << "the preview cannot grow";
     ExpectApart("at start");
     int ax, ay, aw, ah;
     Fl::screen_work_area(ax, ay, aw, ah, 0);
