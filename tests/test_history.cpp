@@ -1,6 +1,5 @@
-// Undo and redo of the terrain from the keys of the three windows, across
-// runs and within a memory bound; whole runs ending in an export or a
-// hand-off, and the question before closing with unsaved terrain.
+// Undo and redo from the keys of the three windows, across runs and within a
+// memory bound; whole runs that ask before closing unsaved, export and hand off.
 #include <FL/Fl_Button.H>
 #include <FL/Fl_Choice.H>
 #include <FL/Fl_Double_Window.H>
@@ -33,9 +32,10 @@ void ToolkitKey(Fl_Window* window, int key, bool shift = false) {
 // A quick tap, as a script types it: every press and release before the
 // pump's next pass sees any of them.
 void EditorKey(unsigned int key, bool shift = false) {
-  const unsigned int keys[3] = {cimg::keyCTRLLEFT, shift ? cimg::keySHIFTLEFT : 0, key};
+  std::vector<unsigned int> keys = {cimg::keyCTRLLEFT, cimg::keySHIFTLEFT, key};
+  if (!shift) keys.erase(keys.begin() + 1);
   for (unsigned int k : keys) editorDisplay->set_key(k);
-  for (int i = 2; i >= 0; --i) editorDisplay->set_key(keys[i], false);
+  for (auto k = keys.rbegin(); k != keys.rend(); ++k) editorDisplay->set_key(*k, false);
 }
 
 // Ctrl seen by one pass of the pump, Z and both releases by the next.

@@ -94,19 +94,18 @@ TEST(PluginRun, StartsFromTheDefaultsWithThreeWindowsApartThatStayInTheWorkArea)
   EXPECT_EQ(PluginType(), 1);
 }
 
-std::string StderrOf(const std::function<void()>& run) {
+// One line on standard error and, where there is a screen, one warning box
+// say why; the messages are then forgotten.
+void ExpectRunSaysOnce(FakePlatform& fake, const std::function<void()>& run,
+                       const std::string& why, bool box = true) {
   testing::internal::CaptureStderr();
   run();
-  return testing::internal::GetCapturedStderr();
-}
-
-// One line on standard error and, where there is a screen, one warning box say why.
-void ExpectSaidOnce(const FakePlatform& fake, const std::string& err, const std::string& why,
-                    bool box = true) {
+  const std::string err = testing::internal::GetCapturedStderr();
   EXPECT_TRUE(err.find('\n') == err.size() - 1 && err.find(why) != err.npos) << err;
   EXPECT_EQ(fake.messages.size(), box ? 1u : 0u);
   for (const FakePlatform::Message& m : fake.messages)
     EXPECT_TRUE(m.title == "Warning" && m.text.find(why) != m.text.npos) << m.text;
+  fake.messages.clear();
 }
 
 void FailingStep() {
@@ -114,14 +113,14 @@ void FailingStep() {
   throw std::runtime_error("planted failure");
 }
 
-TEST(PluginRun, SaysWhyARunCannotOpenOrFailsAndEndsOnAHiddenWindowOnceTheDialogsClose) {
+TEST(PluginRun, SaysWhyItCannotOpenOrFailsAndEndsOnAHiddenWindowOnceTheDialogsClose) {
   ScopedFakePlatform platform;
   FakePlatform& fake = platform.fake;
   fake.displayFailure = "no X display is set";
   heightmap.assign(63, 63, 1, 1, 9)(5, 7) = 200;
   const Heightmap before = heightmap;
   // The run is closed at once should it open after all.
-  ExpectSaidOnce(fake, StderrOf([] { RunWithSteps({}); }), *fake.displayFailure, false);
+  ExpectRunSaysOnce(fake, [] { RunWithSteps({}); }, *fake.displayFailure, false);
   EXPECT_EQ(heightmap, before) << "the start-up terrain changed the map";
   fake.displayFailure.reset();
   // CImg connects to the screen on its first window only, which fails here.
@@ -129,19 +128,17 @@ TEST(PluginRun, SaysWhyARunCannotOpenOrFailsAndEndsOnAHiddenWindowOnceTheDialogs
     fl_open_display();
     const std::string display = getenv("DISPLAY");
     unsetenv("DISPLAY");
-    const std::string err = StderrOf(PluginExecute);
-    setenv("DISPLAY", display.c_str(), 1);
-    ExpectSaidOnce(fake, err, "Failed to open X11 display");
+    ExpectRunSaysOnce(fake, [&] { PluginExecute(), setenv("DISPLAY", display.c_str(), 1); },
+                      "Failed to open X11 display");
     EXPECT_EQ(heightmap, before);
     // Checked without waiting and released either way: a lock left held fails
     // here instead of hanging every later run.
     EXPECT_EQ(cimg_library::cimg::mutex(14, 2), 0) << "CImg's window lock was left held";
     cimg_library::cimg::mutex(14, 0);
-    fake.messages.clear();
   }
   renderMode = 1;  // kept from an earlier run: the new choice must show it
-  ExpectSaidOnce(fake, StderrOf([] { RunWithSteps({FailingStep}, 0.05, 10.0, false); }),
-                 "planted failure");
+  ExpectRunSaysOnce(fake, [] { RunWithSteps({FailingStep}, 0.05, 10.0, false); },
+                    "planted failure");
   EXPECT_NE(heightmap, before) << "a working run makes its start-up terrain";
   RunWithSteps({[] { previewWindow->hide(); }}, 0.05, 10.0, false);
   RunWithSteps({[] { controlWindow->window->hide(); }}, 0.05, 10.0, false);
@@ -154,15 +151,12 @@ TEST(PluginRun, SaysWhyARunCannotOpenOrFailsAndEndsOnAHiddenWindowOnceTheDialogs
                 }},
                0.05, 15.0, false);
   EXPECT_EQ(previewWindow, nullptr);
-}
-
-TEST(FreeImageMessages, AreShownAsWarningsCutToTheBuffer) {
-  ScopedFakePlatform platform;
+  const std::string cut = "13 : " + std::string(1018, 'x');  // as the 1024-byte buffer holds it
   FreeImageMessageHandler(13, std::string(5000, 'x').c_str());
-  ASSERT_EQ(platform.fake.messages.size(), 1u);
-  const FakePlatform::Message& m = platform.fake.messages[0];
-  EXPECT_EQ(std::tie(m.title, m.icon), std::make_tuple("Warning", platform::MessageIcon::Exclamation));
-  EXPECT_EQ(m.text, "13 : " + std::string(1023 - 5, 'x'));
+  ASSERT_EQ(fake.messages.size(), 1u);
+  const FakePlatform::Message& m = fake.messages[0];
+  EXPECT_EQ(std::tie(m.title, m.text, m.icon),
+            std::make_tuple("Warning", cut, platform::MessageIcon::Exclamation));
 }
 
 // The pointer over the editor at display pixel (x, y), as the display sees it.
