@@ -44,17 +44,15 @@ TEST(PluginRun, StartsFromTheDefaultsWithThreeWindowsApartThatStayInTheWorkArea)
   // Left by an earlier run: every run starts from the built-in settings.
   currentTool = kCreateMountain, displayZoom = 3, noiseType = 1, plasmaAlpha = plasmaBeta = 0.5;
   plasmaNoise = morviAlpha = morviBeta = morviNoise = noiseSigma = brushSize = brushHeight = 7;
-  erodeTimes[0] = erodeTimes[1] = dilateTimes[0] = dilateTimes[1] = 9, maxWideness = 2048;
-  maxHeight = 512;
+  erodeTimes[0] = erodeTimes[1] = dilateTimes[0] = dilateTimes[1] = 9, maxHeight = 512;
+  maxWideness = 2048;
   RunWithSteps({[] {
-    EXPECT_EQ(std::vector<double>({double(currentTool), double(displayZoom), double(noiseType),
-                                   plasmaAlpha, plasmaBeta, plasmaNoise, morviAlpha, morviBeta,
-                                   morviNoise, noiseSigma, double(erodeTimes[0]),
-                                   double(erodeTimes[1]), double(dilateTimes[0]),
-                                   double(dilateTimes[1]), double(maxWideness),
-                                   double(maxHeight), brushSize, brushHeight}),
-              std::vector<double>({kFixDraw, 1, 0, 1, 1, 100, 3, 6.765, 100, 100, 100, 100, 100,
-                                   100, 1024, 255, 3, 10}));
+    auto all = [](auto... v) { return std::vector<double>{double(v)...}; };
+    EXPECT_EQ(all(currentTool, displayZoom, noiseType, plasmaAlpha, plasmaBeta, plasmaNoise,
+                  morviAlpha, morviBeta, morviNoise, noiseSigma, erodeTimes[0], erodeTimes[1],
+                  dilateTimes[0], dilateTimes[1], maxWideness, maxHeight, brushSize, brushHeight),
+              all(kFixDraw, 1, 0, 1, 1, 100, 3, 6.765, 100, 100, 100, 100, 100, 100, 1024, 255, 3,
+                  10));
     EXPECT_STREQ(editorDisplay->title(), "Heightmap");
     EXPECT_STREQ(previewWindow->label(), "Landscape 3D View");
     XSizeHints hints{};
@@ -161,7 +159,7 @@ TEST(PluginRun, SaysWhyItCannotOpenOrFailsAndEndsOnAHiddenWindowOnceTheDialogsCl
 
 // The pointer over the editor at display pixel (x, y), as the display sees it.
 void PointAt(int x, int y, unsigned int button) {
-  editorDisplay->move(700, 300);
+  editorDisplay->move(700, 500);  // clear of where the run places its windows
   editorDisplay->set_mouse(x, y);
   editorDisplay->set_button();
   if (button) editorDisplay->set_button(button);
@@ -238,6 +236,7 @@ void PumpScenario() {
 
 TEST(EditorPump, ShowsTheBrushDrawsWithTheLeftButtonOnTheMapAndKeepsTheWindowsUp) {
   ScopedFakePlatform platform;
+  PointerTurn pointer;
   RunWithSteps({PumpScenario,
                 [] {
                   EXPECT_TRUE(WaitUntil([] { return !editorDisplay->is_closed(); }));
