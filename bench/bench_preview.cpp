@@ -17,7 +17,7 @@
 
 #include "plugin/plugin_state.h"
 #include "preview/draw_terrain.h"
-#include "tests/terrain_reference.h"
+#include "bench/terrain_reference.h"
 
 namespace {
 

@@ -1,14 +1,23 @@
+// The whole-map operations, the generators and filter slots made of them
+// (replayed on the same random numbers), and resampling.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cmath>
 #include <cstdlib>
+#include <functional>
 #include <random>
 
+#include "plugin/plugin_state.h"
+#include "terrain/filter_chain.h"
+#include "terrain/generators.h"
 #include "terrain/heightmap_ops.h"
+#include "terrain/resample.h"
+#include "ui/terrain_commands.h"
 
 namespace {
 
-Heightmap Filled(int side, unsigned char v) { return Heightmap(side, side, 1, 1, v); }
+const int kWhole = 32768;
 
 int Count(const Heightmap& map, unsigned char v) {
   int n = 0;
@@ -16,31 +25,20 @@ int Count(const Heightmap& map, unsigned char v) {
   return n;
 }
 
-// The zero-region filters by their definition, pass by pass; outside the map
-// a neighbour is the sample itself.
-Heightmap ByPasses(Heightmap map, unsigned n, bool erode) {
-  const unsigned char top = map.max() ? map.max() : 1;
-  for (unsigned pass = 0; pass < n; ++pass) {
-    Heightmap next(map);
-    cimg_forXY(map, x, y) {
-      const int nx[4] = {x - 1, x + 1, x, x}, ny[4] = {y, y, y - 1, y + 1};
-      bool zeroNear = false, nonZeroNear = false;
-      for (int k = 0; k < 4; ++k) {
-        const bool inside = nx[k] >= 0 && ny[k] >= 0 && nx[k] < map.width() && ny[k] < map.height();
-        const unsigned char v = inside ? map(nx[k], ny[k]) : map(x, y);
-        zeroNear |= v == 0;
-        nonZeroNear |= v != 0;
-      }
-      if (erode && map(x, y) == 0 && nonZeroNear) next(x, y) = top;
-      if (!erode && map(x, y) != 0 && zeroNear) next(x, y) = 0;
-    }
-    map.swap(next);
-  }
-  return map;
+Heightmap Varied(int side) {
+  Heightmap m(side, side, 1, 1);
+  cimg_forXY(m, x, y) m(x, y) = static_cast<unsigned char>(x * 5 + y * 11 + x * y);
+  return m;
 }
 
-Heightmap Fast(Heightmap map, unsigned n, bool erode) {
-  return erode ? ErodeZeros(map, n) : DilateZeros(map, n);
+// Runs made and chain on copies of start with the same random numbers.
+void ExpectSameAsChain(const std::function<void(Heightmap&)>& made,
+                       const std::function<void(Heightmap&)>& chain, Heightmap start) {
+  Heightmap got(start), scratch(1, 1, 1, 1, 0);
+  AddNoise(scratch, 1, kGaussian);  // seeds once, so that srand() decides the rest
+  std::srand(7), made(got);
+  std::srand(7), chain(start);
+  EXPECT_EQ(got, start);
 }
 
 }  // namespace
@@ -51,170 +49,157 @@ TEST(StoreWrapped, TruncatesThenKeepsTheLowByteAndZeroesOutOfRange) {
   for (int i = 0; i < 13; ++i) EXPECT_EQ(StoreWrapped(in[i]), out[i]) << in[i];
 }
 
-TEST(RandomSource, SeedsFromTheClockOnlyAtTheFirstAddNoise) {
-  GTEST_FLAG_SET(death_test_style, "threadsafe");  // a fresh process: nothing seeded yet
-  auto noiseAfterSrand1 = [] {
-    Heightmap map = Filled(16, 0);
-    std::srand(1);
-    return AddNoise(map, 100, kGaussian);
-  };
-  auto child = [&] {
-    const Heightmap first = noiseAfterSrand1();  // reseeds from the clock
-    const Heightmap second = noiseAfterSrand1(), third = noiseAfterSrand1();
-    std::exit(first != second && second == third ? 0 : 1);
-  };
-  EXPECT_EXIT(child(), ::testing::ExitedWithCode(0), "");
-}
-
-TEST(AddNoise, DrawsNothingAtSigmaZeroAndWrapsGaussianNoise) {
-  Heightmap map = Filled(249, 0);
-  AddNoise(map, 0, kGaussian);  // the first call may seed; none may draw
-  std::srand(5);
-  for (int kind : {kGaussian, kUniform, kSaltPepper}) AddNoise(map, 0, kind);
-  const int next = std::rand();
-  std::srand(5);
-  EXPECT_EQ(std::rand(), next);
-  EXPECT_EQ(Count(map, 0), 249 * 249);
-  // Negative results wrap to high values instead of piling up at 0.
-  AddNoise(map, 100, kGaussian);
-  EXPECT_LT(Count(map, 0), 249 * 249 / 50);
-  EXPECT_LT(map.min(), 10);
-  EXPECT_GT(map.max(), 245);
-}
-
-// Mean and spread of the change a noise kind makes to a flat 128 map: the
-// Gaussian deviate has spread sigma, the uniform one lies in [-sigma, sigma]
-// with spread sigma / sqrt(3).
-TEST(AddNoise, GaussianAndUniformHaveTheirSpreadAroundTheOldValue) {
+// The change each kind makes to a flat 128 map: Gaussian of spread sigma,
+// uniform in [-sigma, sigma] (spread sigma / sqrt 3), salt and pepper setting
+// sigma percent of the samples to the map's extremes, half of them each way.
+TEST(AddNoise, EachKindHasItsSpreadAroundTheOldValue) {
   struct { int kind; double sigma, spread; } rows[] = {
-      {kGaussian, 20, 20}, {kUniform, 60, 60 / std::sqrt(3.0)}};
+      {kGaussian, 20, 20}, {kUniform, 60, 60 / std::sqrt(3.0)}, {kSaltPepper, 40, 0}};
   for (auto row : rows) {
-    Heightmap map = Filled(200, 128);
+    Heightmap map(200, 200, 1, 1, 128);
+    EXPECT_EQ(Count(AddNoise(map, 0, row.kind), 128), 40000);
+    map(0, 0) = 100, map(1, 0) = 150;
     AddNoise(map, row.sigma, row.kind);
     double sum = 0, squares = 0;
     for (unsigned char v : map) sum += v - 128, squares += (v - 128) * (v - 128);
-    const double n = map.size(), mean = sum / n;
-    EXPECT_NEAR(mean, 0, 1.0) << row.kind;
-    EXPECT_NEAR(std::sqrt(squares / n - mean * mean), row.spread, row.spread * 0.05) << row.kind;
-    if (row.kind == kUniform) {
-      EXPECT_TRUE(map.min() >= 68 && map.max() <= 188);
+    const double mean = sum / map.size(), spread = std::sqrt(squares / map.size() - mean * mean);
+    if (row.kind == kSaltPepper) {
+      EXPECT_NEAR(Count(map, 100) / 40000.0, 0.2, 0.02);
+      EXPECT_NEAR(Count(map, 150) / 40000.0, 0.2, 0.02);
+      EXPECT_EQ(Count(map, 100) + Count(map, 150) + Count(map, 128), 40000);
+    } else {
+      EXPECT_NEAR(mean, 0, 1.0) << row.kind;
+      EXPECT_NEAR(spread, row.spread, row.spread * 0.05) << row.kind;
+      EXPECT_TRUE(row.kind == kGaussian || (map.min() >= 68 && map.max() <= 188));
     }
   }
 }
 
-TEST(AddNoise, SaltAndPepperReplacesSigmaPercentWithTheMapExtremes) {
-  const double total = 249.0 * 249.0;
-  for (double sigma : {100.0, 40.0}) {
-    Heightmap map = Filled(249, 0);
-    AddNoise(map, sigma, kSaltPepper);  // a flat map gets 0 and 255
-    EXPECT_EQ(Count(map, 0) + Count(map, 255), total);
-    EXPECT_NEAR(Count(map, 255) / total, sigma / 200, 0.03);
+// Without displacement every midpoint is an average of corners, so the map
+// becomes the bilinear blend of its four corners (up to truncations); the
+// displacement is (half diagonal) * alpha + beta, and on a 2 x 2 map the half
+// diagonal is 0, so only beta brings in the random numbers.
+TEST(DrawPlasma, BlendsTheCornersAndDisplacesByHalfDiagonalTimesAlphaPlusBeta) {
+  Heightmap map = Varied(33);
+  map(0, 0) = 10, map(32, 0) = 90, map(0, 32) = 170, map(32, 32) = 250;
+  DrawPlasma(map, 32768, 32768, 0, 0, 0, 0);  // swapped corners, clamped to the map
+  cimg_forXY(map, x, y) {
+    const double u = x / 32.0, v = y / 32.0;
+    ASSERT_NEAR(map(x, y), (10 * (1 - u) + 90 * u) * (1 - v) + (170 * (1 - u) + 250 * u) * v, 8) << x << "," << y;
   }
-  Heightmap ranged = Filled(32, 6);
-  ranged(0, 0) = 3, ranged(1, 0) = 9;
-  const Heightmap noisy = GetAddNoise(ranged, 100, kSaltPepper);
-  EXPECT_EQ(Count(ranged, 6), 32 * 32 - 2);
-  EXPECT_EQ(Count(noisy, 3) + Count(noisy, 9), 32 * 32);
-}
-
-TEST(DrawPlasma, ReadsOnlyTheCornersAndWritesAllButTheLastSample) {
-  for (int side : {249, 125, 63, 32, 16}) {
-    // Maps that agree only on their corners come out equal under the same
-    // random numbers: every other sample is written before it is read.
-    Heightmap a = Filled(side, 0), b = Filled(side, 0);
-    cimg_forXY(b, x, y) b(x, y) = static_cast<unsigned char>(x * 7 + y * 13 + 1);
-    for (Heightmap* m : {&a, &b}) {
-      (*m)(0, 0) = 10, (*m)(side - 1, 0) = 90, (*m)(0, side - 1) = 170, (*m)(side - 1, side - 1) = 250;
-    }
-    std::srand(side);
-    DrawPlasma(a, 0, 0, 32768, 32768, 1.0, 1.0);
-    std::srand(side);
-    DrawPlasma(b, 32768, 32768, 0, 0, 1.0, 1.0);  // swapped corners, same rectangle
-    EXPECT_EQ(a, b) << side;
-    EXPECT_EQ(a(side - 1, side - 1), 250) << side;
+  for (double beta : {0.0, 3.0}) {
+    Heightmap a(2, 2, 1, 1, 100), b(a);
+    std::srand(1), DrawPlasma(a, 0, 0, 1, 1, 3 - beta, beta);
+    std::srand(2), DrawPlasma(b, 0, 0, 1, 1, 3 - beta, beta);
+    EXPECT_EQ(a != b, beta > 0);
   }
 }
 
-// The displacement of a square is (its half diagonal) * alpha + beta times a
-// Gaussian deviate; a 2 x 2 map has a half diagonal of 0, so only beta moves
-// its centre and the random numbers matter only when beta is not 0.
-TEST(DrawPlasma, DisplacementScalesTheHalfDiagonalByAlphaAndAddsBeta) {
-  struct { double alpha, beta; bool random; } rows[] = {{3, 0, false}, {0, 3, true}};
-  for (auto row : rows) {
-    Heightmap first, second;
-    for (unsigned seed : {1u, 2u}) {
-      Heightmap map = Filled(2, 100);
-      std::srand(seed);
-      DrawPlasma(map, 0, 0, 1, 1, row.alpha, row.beta);
-      (seed == 1 ? first : second) = map;
-    }
-    EXPECT_EQ(first != second, row.random) << row.alpha << " " << row.beta;
-  }
-  // Without displacement the edges blend their corners: 0 to 200 along the top.
-  Heightmap map = Filled(33, 0);
-  map(32, 0) = 200;
-  DrawPlasma(map, 0, 0, 32, 32, 0, 0);
-  for (int x = 0; x <= 32; ++x) EXPECT_NEAR(map(x, 0), 200 * x / 32.0, 8) << x;
-}
-
-TEST(PixelOps, SqrtPowNormalizeAndBlurFollowTheWrappedArithmetic) {
-  Heightmap map = Filled(16, 255);
-  EXPECT_EQ(Count(PixelPow(PixelSqrt(map), 3.0), 47), 256);  // 15 cubed is 3375
-  Heightmap flat = Filled(16, 77);
-  EXPECT_EQ(Count(Normalize(flat, 0, 255), 0), 256);
-  map.fill(10)(5, 5) = 20;
-  Normalize(map, 0, 255);
-  EXPECT_EQ(map(5, 5), 255);
-  EXPECT_EQ(Count(map, 0), 255);
-
-  Heightmap dark = Filled(4, 0), light = Filled(4, 200);
-  EXPECT_EQ(Negate(dark)(1, 1), 255);
-  EXPECT_EQ(Negate(light)(1, 1), 55);
-  map.fill(0)(8, 8) = 200;
-  const Heightmap peak(map);
-  EXPECT_EQ(BlurDeriche(map, 0.005f), peak);
-  BlurDeriche(map, 1.0f);
-  EXPECT_LT(map(8, 8), 200);
-  EXPECT_GT(map(7, 8) * map(9, 8) * map(8, 7) * map(8, 9), 0);
-  EXPECT_EQ(map(0, 0), 0);
-}
-
-// CImg's own deriche on the byte map is the reference: the x result is
-// stored in the bytes before the y pass reads them.
-TEST(BlurDeriche, MatchesCImgDericheRunOnTheByteMapAlongXThenY) {
-  std::mt19937 rng(99);
-  for (int trial = 0; trial < 6; ++trial) {
-    const int w = 16 + trial * 40, h = trial % 2 ? w : 249 - trial * 30;
-    Heightmap map(w, h, 1, 1, 0);
-    cimg_forXY(map, x, y) map(x, y) = trial < 3 ? rng() % 256 : (x * 3 + y * y) % 256;
-    for (float sigma : {1.0f, 2.6f}) {
-      Heightmap expected(map), got(map);
-      expected.deriche(sigma, 0, 'x', 1).deriche(sigma, 0, 'y', 1);
-      ASSERT_EQ(BlurDeriche(got, sigma), expected) << w << "x" << h << " sigma " << sigma;
-    }
+TEST(PixelOps, SqrtPowNormalizeNegateAndBlurFollowTheirDefinitions) {
+  Heightmap map(16, 16, 1, 1, 255), flat(map), ramp(256, 1, 1, 1);
+  EXPECT_EQ(Count(PixelPow(PixelSqrt(map), 3.0), 47), 256);  // 15 cubed is 3375, wrapped
+  EXPECT_EQ(Count(Normalize(flat, 9, 255), 0), 256);
+  map.fill(10)(5, 5) = 20, map(6, 5) = 15;
+  Normalize(map, 40, 240);
+  EXPECT_TRUE(map(5, 5) == 240 && map(6, 5) == 140 && Count(map, 40) == 254);
+  cimg_forX(ramp, x) ramp(x) = x;
+  Negate(ramp);
+  cimg_forX(ramp, x) ASSERT_EQ(ramp(x), 255 - x);
+  // CImg's own deriche on the byte map, x stored before y reads it.
+  map.assign(97, 152);
+  cimg_forXY(map, x, y) map(x, y) = (x * 3 + y * y) % 256;
+  for (float sigma : {0.005f, 1.0f, 2.6f}) {
+    Heightmap expected(map), got(map);
+    if (sigma > 0.01f) expected.deriche(sigma, 0, 'x', 1).deriche(sigma, 0, 'y', 1);
+    EXPECT_EQ(BlurDeriche(got, sigma), expected) << sigma;
   }
 }
 
-TEST(ZeroRegionFilters, GrowDiamondsAndMatchTheirPassByPassDefinition) {
-  Heightmap dot = Filled(16, 0);
-  dot(8, 8) = 7;
-  EXPECT_EQ(Count(ErodeZeros(dot, 2), 7), 13);  // a diamond of radius 2
-  EXPECT_EQ(dot(6, 8) + dot(7, 7) + dot(6, 7), 14);
-
+// Pass by pass, a zero sample next to a non-zero one takes the map's maximum
+// (erosion), a non-zero one next to a zero becomes 0 (dilation): after n
+// passes, whatever lies within n 4-steps of the other kind has changed.
+TEST(ZeroRegionFilters, ChangeWhatLiesWithinTheirReachOfTheOtherKind) {
   std::mt19937 rng(1234);
-  auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
-  for (int trial = 0; trial < 48; ++trial) {
-    const int w = pick(16, 249), h = trial % 3 ? w : pick(16, 249), zeroPercent = pick(1, 99);
-    const int style = trial % 4;  // scattered zeros, no zeros, all zeros, salt and pepper
-    Heightmap map(w, h, 1, 1, 0);
-    cimg_forXY(map, x, y) {
-      if (style == 0) map(x, y) = pick(0, 99) < zeroPercent ? 0 : pick(1, 255);
-      if (style == 1) map(x, y) = pick(1, 255);
-      if (style == 3) map(x, y) = pick(0, 999) < 3 ? 255 : 0;
-    }
-    for (unsigned n : {0u, 1u, 2u, static_cast<unsigned>(pick(3, w + 20))}) {
-      for (bool erode : {true, false})
-        ASSERT_EQ(Fast(map, n, erode), ByPasses(map, n, erode)) << trial << " " << n << erode;
-    }
+  for (int trial = 0; trial < 12; ++trial) {
+    Heightmap map(20 + trial, 31 - trial, 1, 1, 0);
+    const unsigned permille = trial % 4 == 0 ? 1000 : trial % 4 == 1 ? 0 : trial % 2 ? 8 : 500;
+    for (unsigned char& v : map) v = rng() % 1000 < permille ? 1 + rng() % 255 : 0;
+    for (unsigned n : {0u, 1u, 2u, 5u, 60u})
+      for (bool erode : {true, false}) {
+        Heightmap expected(map), got(map);
+        cimg_forXY(map, x, y) {
+          int d = INT_MAX;
+          cimg_forXY(map, u, v) if ((map(u, v) == 0) != erode) d = std::min(d, std::abs(x - u) + std::abs(y - v));
+          if (d > 0 && d <= int(n)) expected(x, y) = erode ? map.max() : 0;
+        }
+        ASSERT_EQ(erode ? ErodeZeros(got, n) : DilateZeros(got, n), expected) << trial << " " << n;
+      }
   }
+}
+
+TEST(Generators, FollowTheirChainOfOperationsWithTheGivenOptions) {
+  GeneratorOptions o;
+  o.plasmaAlpha = 2.5, o.plasmaBeta = 0.5, o.plasmaNoise = 40, o.noiseSigma = 30, o.noiseType = kUniform;
+  o.morviAlpha = 5, o.morviBeta = 2.5, o.morviNoise = 60;
+  auto generate = [&](int kind) { return [&, kind](Heightmap& m) { GenerateTerrain(m, 63, kind, o); }; };
+  const Heightmap zeros(63, 63, 1, 1, 0);
+  ExpectSameAsChain(generate(kPlasma), [](Heightmap& m) {
+    DrawPlasma(AddNoise(m, 40, kGaussian), 0, 0, kWhole, kWhole, 2.5, 0.5);
+  }, zeros);
+  ExpectSameAsChain(generate(kNoise), [](Heightmap& m) { AddNoise(m, 30, kUniform); }, zeros);
+  ExpectSameAsChain(generate(kMorviGen), [](Heightmap& m) {
+    BlurDeriche(PixelPow(PixelSqrt(AddNoise(m, 60, kGaussian)), 5), 1.0f);
+    BlurDeriche(PixelPow(PixelSqrt(m), 1.36), static_cast<float>(RandomUniform() * 2.5));
+    Normalize(PixelPow(DrawPlasma(m, 0, 0, kWhole, kWhole, 1.0, 1.0), 1.156), 0, 255);
+  }, zeros);
+  // The start-up terrain works on the map as it is, without a zero fill.
+  ExpectSameAsChain(StartupTerrain, [](Heightmap& m) {
+    BlurDeriche(DrawPlasma(AddNoise(m, 100, kGaussian), 0, 0, kWhole, kWhole, 1.0, 1.0), 1.0f);
+  }, Varied(63));
+}
+
+// Each slot has its own counts; a diamond of radius r has 2r^2 + 2r + 1 samples.
+// Generate Map takes the chosen size, generator and both slots in order.
+TEST(FilterSlots, UseTheirOwnCountsAndBlurWithSigmaOne) {
+  ResetDefaults();
+  erodeTimes[0] = 2, erodeTimes[1] = 5, dilateTimes[0] = 1, dilateTimes[1] = 4;
+  struct { int first, second, value, radius; } rows[] = {
+      {kErosion, kNoFilter, 40, 2}, {kNoFilter, kErosion, 40, 5}, {kDilate, kNoFilter, 0, 1},
+      {kNoFilter, kDilate, 0, 4}};
+  for (auto row : rows) {
+    heightmap.assign(63, 63, 1, 1, row.value ? 0 : 90)(31, 31) = row.value;
+    ApplyFiltersWith(row.first, row.second);
+    EXPECT_EQ(Count(heightmap, row.value), 2 * row.radius * (row.radius + 1) + 1) << row.first << row.second;
+  }
+  ExpectSameAsChain([](Heightmap& m) { ApplyFilterSlot(m, kBlur, 0, 0); },
+                    [](Heightmap& m) { BlurDeriche(m, 1.0f); }, Varied(63));
+  noiseSigma = 30, noiseType = kUniform;
+  ExpectSameAsChain([](Heightmap& m) { GenerateMapWith(3, kNoise, kErosion, kNegative), m = heightmap; },
+                    [](Heightmap& m) { Negate(ErodeZeros(AddNoise(m, 30, kUniform), 2)); },
+                    Heightmap(32, 32, 1, 1, 0));
+  EXPECT_EQ(mapSize, 32);
+}
+
+// Catmull-Rom reproduces a plane and passes through the samples: inside the
+// map each result is the plane at the source position (the single-precision
+// step added up), truncated; at whole positions it is the source sample.
+TEST(Resample, ReproducesPlanesAndSamplesAndWrapsItsOvershoot) {
+  Heightmap map(32, 32, 1, 1);
+  cimg_forXY(map, x, y) map(x, y) = static_cast<unsigned char>(3 * x + 5 * y);
+  ASSERT_EQ(Resample(map, 20, 45, ResampleMode::CatmullRom).width(), 20);
+  float py = 0;
+  for (int y = 0; y < 45; ++y, py += 32.0f / 45) {
+    float px = 0;
+    for (int x = 0; x < 20; ++x, px += 32.0f / 20)
+      if (px >= 1 && px < 29 && py >= 1 && py < 29) EXPECT_NEAR(map(x, y), 3.0 * px + 5.0 * py - 0.5, 0.52);
+  }
+  Heightmap random(16, 24), doubled;
+  for (unsigned char& v : random) v = std::rand() % 256;
+  Resample(doubled = random, 32, 48, ResampleMode::CatmullRom);
+  cimg_forXY(random, x, y) ASSERT_EQ(doubled(2 * x, 2 * y), random(x, y)) << x << "," << y;
+  // A cubic across a step from 0 to 255 rises past 255 and wraps.
+  Heightmap step(16, 16, 1, 1, 0), same = Varied(16);
+  cimg_forXY(step, x, y) step(x, y) = x >= 8 ? 255 : 0;
+  EXPECT_LT(Resample(step, 249, 249, ResampleMode::CatmullRom).get_crop(125, 100, 150, 100).min(), 50);
+  EXPECT_EQ(Resample(same, 16, 16, ResampleMode::CatmullRom), Varied(16));
 }

@@ -1,8 +1,10 @@
-// The map text: exact bytes of both forms, tiling, and the fast number
-// formatting it is built with.
+// The map text (exact bytes, the layout as the host reads it back, the fast
+// number formatting with printf as the reference), the host's checks of what
+// it is handed, and the module's entry points.
+#include <dlfcn.h>
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
-#include <algorithm>
 #include <cfloat>
 #include <climits>
 #include <cmath>
@@ -15,81 +17,80 @@
 
 namespace {
 
-void UseMap(int side, int wideness, int height, unsigned seed, int lowest) {
-  std::mt19937 random(seed);
-  heightmap.assign(side, side, 1, 1, 0);
-  cimg_forXY(heightmap, x, y) heightmap(x, y) = lowest + (seed ? random() % (256 - lowest) : 0);
-  mapSize = side;
-  maxWideness = wideness;
-  maxHeight = height;
+std::string Check(const std::string& text) {
+  MapSummary summary;
+  std::string error;
+  return ReadMapText(text, &summary, &error) ? FormatSummary(summary) : error;
 }
 
-bool EndsWith(const std::string& text, const std::string& end) {
-  return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+std::pair<int, std::string> RunHost(const std::string& arguments) {
+  FILE* pipe = popen((RELIEVO_HOST_PATH + (" " + arguments) + " 2>&1").c_str(), "r");
+  std::string out;
+  char chunk[4096];
+  while (std::size_t n = pipe ? std::fread(chunk, 1, sizeof(chunk), pipe) : 0) out.append(chunk, n);
+  const int status = pipe ? pclose(pipe) : -1;
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
 }
 
 TEST(NumberFormat, MatchesPrintfIncludingTiesAndNegatives) {
-  std::vector<double> values = {-0.0, 0.03125, 0.09375, -0.15625, 0.00005, 0.99995, 1e-320,
-                                -1e-9, 3.99999e11, 4e11, 1e300, -DBL_MAX, HUGE_VAL, NAN};
-  for (int d = 1; d <= 1024; ++d)  // every texture coordinate a divisor up to 1024 gives
+  std::vector<double> values = {-0.0, 0.00005, 0.99995, 1e-320, -1e-9, 4e11, -DBL_MAX, HUGE_VAL, NAN};
+  for (int d = 1; d <= 1024; d += d < 64 ? 1 : 7)  // texture coordinates k / d
     for (int k = -2; k <= d + 2; ++k) values.push_back(static_cast<double>(k) / d);
-  for (int m = 1; m <= 20; ++m)  // exact binary ties, where half-up and half-even part
-    for (int n = -3000; n <= 3000; n += 7)
-      for (double tie : {std::ldexp(n, -m)})
-        values.insert(values.end(), {tie, std::nextafter(tie, 1e9), std::nextafter(tie, -1e9)});
+  for (int n = -3000; n <= 3000; n += 7)  // exact binary ties, where half-up and half-even part
+    for (int m = 1; m <= 20; ++m) values.insert(values.end(), {std::ldexp(n, -m), std::ldexp(n + 0.01, -m)});
   std::mt19937_64 random(11);
-  std::uniform_real_distribution<double> unit(-1.0, 1.0);
-  for (int i = 0; i < 300000; ++i) values.push_back(unit(random) * std::pow(10.0, i % 16 - 4));
+  for (int i = 0; i < 30000; ++i) values.push_back((random() / 9.2e18 - 1) * std::pow(10.0, i % 16 - 4));
   char fast[numfmt::kMaxFixedChars + 1], printed[400];
   for (double v : values) {
     std::snprintf(printed, sizeof(printed), "%13.4f", v);
     ASSERT_EQ(std::string(fast, numfmt::FormatFixed13_4(fast, v)), printed) << v;
   }
-  for (int i = 0; i < 400000; ++i) {
-    long long v = i < 4 ? std::vector<long long>{INT_MIN, INT_MAX, LLONG_MIN, 0}[i]
-                        : static_cast<long long>(random()) >> (random() % 64);
+  for (long long v : {(long long)INT_MIN, (long long)INT_MAX, LLONG_MIN, 0LL, -7LL, 1234567890123LL}) {
     std::snprintf(printed, sizeof(printed), "%lld", v);
     ASSERT_EQ(std::string(fast, numfmt::FormatInt(fast, v)), printed);
   }
 }
 
-TEST(MapText, WorkedExampleFlat16At256Units) {
-  UseMap(16, 256, 255, 0, 0);
+// A flat 16-sample map at 256 units: vertices step 16 from -128, polygon
+// corners run (c+1, r), (c+1, r+1), (c, r+1), (c, r) with their texture
+// coordinates, all on one line, then the closing count.
+TEST(MapText, WorkedExampleGivesItsExactBytes) {
+  heightmap.assign(16, 16, 1, 1, 7), mapSize = 16, maxWideness = 256, maxHeight = 255;
   const std::string text = BuildMapText(MapTextForm::File);
   EXPECT_EQ(text.rfind("Quarn Map File\nVersion 0.86\nLand;255;255;255\ngoodies.qtp\n1\n"
                        "terrain0;9;-1;1;-1;0;-\n256\n-128;0;-128\n-112;0;-128\n", 0), 0u);
   const std::string polygons =
       "\n112;0;112\n225\n4;5;1;17;16;0;       0.0625;       0.0000;       0.0625;       0.0625;"
-      "       0.0000;       0.0625;       0.0000;       0.0000;4;5;2;18;17;1;       0.1250;"
-      "       0.0000;       0.1250;       0.0625;       0.0625;       0.0625;       0.0625;"
-      "       0.0000;";
+      "       0.0000;       0.0625;       0.0000;       0.0000;4;5;2;18;17;1;       0.1250;";
   const std::size_t at = text.find(polygons);
   ASSERT_NE(at, std::string::npos);
-  // All 225 polygons on one line, the last one followed by the closing count.
   EXPECT_EQ(text.find('\n', at + polygons.size()), text.size() - 1);
-  EXPECT_TRUE(EndsWith(text, "4;5;239;255;254;238;       0.9375;       0.8750;"
-            "       0.9375;       0.9375;       0.8750;       0.9375;       0.8750;       0.8750;0\n"));
+  const std::string end = "4;5;239;255;254;238;       0.9375;       0.8750;       0.9375;"
+      "       0.9375;       0.8750;       0.9375;       0.8750;       0.8750;0\n";
+  EXPECT_EQ(text.substr(text.size() - end.size()), end);
 }
 
 // What the host reads back, against the layout's arithmetic: sides above 32
 // are cut into (n - 1) / 31 tiles a side of 32 samples overlapping by one,
-// x and z step wideness / n, heights (v - lowest) * (height / 255).
+// x and z step wideness / n, heights (v - lowest) * (height / 255). The
+// heightmap's side wins over mapSize; a side of 62 would cut a tile past the
+// edge, so it is one object.
 TEST(MapText, HostReadsTheTilesScalesAndHeightsOfEverySize) {
-  int cases[][3] = {{249, 1024, 255}, {125, 4096, 510}, {63, 2048, 1020}, {32, 256, 765}, {16, 512, 255}};
-  unsigned seed = 1;
+  const int cases[][3] = {{249, 1024, 255}, {125, 4096, 510}, {63, 2048, 1020}, {62, 1024, 255},
+                          {32, 256, 765}, {16, 512, 255}};
+  std::mt19937 random(1);
   for (auto& c : cases) {
-    const int n = c[0], lowest = 20 + int(seed);
-    UseMap(n, c[1], c[2], seed++, lowest);
+    const int n = c[0], lowest = 20 + n % 7;
+    heightmap.assign(n, n, 1, 1), mapSize = 249, maxWideness = c[1], maxHeight = c[2];
+    for (unsigned char& v : heightmap) v = lowest + random() % (256 - lowest);
     const int tiles = n > 32 ? (n - 1) / 31 : 1, side = tiles > 1 ? 32 : n;
-    const int step = c[1] / n, yStep = c[2] / 255, objects = tiles * tiles;
+    const int step = c[1] / n, objects = tiles * tiles;
     const int lo = -(n / 2) * step, hi = (tiles > 1 ? 31 * tiles - n / 2 : n - 1 - n / 2) * step;
-    const std::string want = "objects=" + std::to_string(objects) +
-        " vertices=" + std::to_string(objects * side * side) +
-        " polygons=" + std::to_string(objects * (side - 1) * (side - 1)) +
-        " x=" + std::to_string(lo) + ".." + std::to_string(hi) +
-        " y=0.." + std::to_string((heightmap.max() - heightmap.min()) * yStep) +
+    const std::string want = "objects=" + std::to_string(objects) + " vertices=" +
+        std::to_string(objects * side * side) + " polygons=" + std::to_string(objects * (side - 1) * (side - 1)) +
+        " x=" + std::to_string(lo) + ".." + std::to_string(hi) + " y=0.." +
+        std::to_string((heightmap.max() - heightmap.min()) * (c[2] / 255)) +
         " z=" + std::to_string(lo) + ".." + std::to_string(hi);
-    ASSERT_EQ(heightmap.min(), lowest);
     for (MapTextForm form : {MapTextForm::File, MapTextForm::Host}) {
       MapSummary s;
       std::string error;
@@ -99,35 +100,66 @@ TEST(MapText, HostReadsTheTilesScalesAndHeightsOfEverySize) {
   }
 }
 
-TEST(MapText, TilesAreNamedInOrderAndRunOnAfterPolygons) {
-  UseMap(63, 1024, 255, 0, 140);
-  const std::string text = BuildMapText(MapTextForm::File);
-  EXPECT_NE(text.find("\n4\nterrain0;9;-1;1;-1;0;-\n1024\n-496;0;-496\n"), std::string::npos);
-  EXPECT_NE(text.find(";terrain1;9;-1;1;-1;0;-\n1024\n0;0;-496\n"), std::string::npos);
-  EXPECT_NE(text.find(";terrain2;9;-1;1;-1;0;-\n1024\n-496;0;0\n"), std::string::npos);
-  EXPECT_NE(text.find(";terrain3;9;-1;1;-1;0;-\n1024\n0;0;0\n"), std::string::npos);
-  // Only header, name, count and vertex records end in a line break.
-  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 5 + 4 * (1 + 1 + 1024 + 1) + 1);
-
-  UseMap(249, 1024, 255, 3, 0);
-  const std::string host = BuildMapText(MapTextForm::Host);
-  EXPECT_EQ(host.find('\n'), std::string::npos);
-  EXPECT_EQ(host.find("1.0000"), std::string::npos);
-  EXPECT_TRUE(EndsWith(host, "4;5;991;1023;1022;990;       0.9960;       0.9920;"
-            "       0.9960;       0.9960;       0.9920;       0.9960;       0.9920;       0.9920;0;"));
+TEST(MapTextReader, SummarisesBothFormsAndFindsBrokenRecords) {
+  heightmap.assign(63, 63, 1, 1, 40)(3, 5) = 100, mapSize = 63, maxWideness = 1024, maxHeight = 510;
+  const std::string host = BuildMapText(MapTextForm::Host), file = BuildMapText(MapTextForm::File);
+  std::string crlf;
+  for (char c : file) crlf += c == '\n' ? "\r\n" : std::string(1, c);
+  for (const std::string& text : {host, file, crlf})
+    EXPECT_EQ(Check(text), "objects=4 vertices=4096 polygons=3844 x=-496..496 y=0..120 z=-496..496");
+  auto with = [&](const std::string& from, const std::string& to) {
+    return std::string(host).replace(host.find(from), from.size(), to);
+  };
+  const std::pair<std::string, const char*> cases[] = {
+      {with("Version 0.86", "Version 0.85"), "expected \"Version 0.86\" at byte 15"},
+      {with("terrain1;", "terrain2;"), "is named terrain2"},
+      {with("4;5;1;33;32;0;", "4;5;1;1024;32;0;"), "not one of the object's 1024"},
+      {with(";       0.0000;", ";0.0000;"), "%13.4f"},
+      {with(";terrain1;", ";\nterrain1;"), "expected a line break"},
+      {file.substr(0, file.size() - 2) + "3\n", "closing count is 3"}};
+  for (const auto& [text, error] : cases) EXPECT_NE(Check(text).find(error), std::string::npos) << Check(text);
+  const std::string path = testing::TempDir() + "relievo-exported.qmf";
+  FILE* out = std::fopen(path.c_str(), "wb");
+  std::fputs((file + "garbage").c_str(), out), std::fclose(out);
+  const auto [status, out] = RunHost("--summarize " + path);
+  EXPECT_TRUE(status == 1 && out.find(path + ": text continues after the closing count") != std::string::npos) << out;
 }
 
-TEST(MapText, HeightmapSideWinsOverMapSize) {
-  UseMap(63, 1024, 255, 5, 10);
-  const std::string expected = BuildMapText(MapTextForm::Host);
-  mapSize = 249;  // a new run resets it while the map keeps its side
-  EXPECT_EQ(BuildMapText(MapTextForm::Host), expected);
-  // A multiple of 31 would cut a tile past the edge: it is one object instead.
-  UseMap(62, 1024, 255, 0, 0);
-  MapSummary s;
-  std::string error;
-  ASSERT_TRUE(ReadMapText(BuildMapText(MapTextForm::Host), &s, &error)) << error;
-  EXPECT_EQ(FormatSummary(s), "objects=1 vertices=3844 polygons=3721 x=-496..480 y=0..0 z=-496..480");
+TEST(CallbackRecord, RefusesRecordsTheHostCannotTrust) {
+  char text[] = "ab\0cd";
+  const std::pair<PluginCallbackData, const char*> cases[] = {
+      {{1, text, 3}, ""}, {{2, text, 3}, "kind is 2"}, {{0, text, 3}, "kind is 0"},
+      {{1, nullptr, 1}, "null"}, {{1, text, 0}, "too small"}, {{1, text, 2}, "not NUL"},
+      {{1, text, 6}, "the text has 2 characters"}};
+  for (const auto& [data, error] : cases) {
+    const std::string problem = CheckCallbackRecord(data);
+    EXPECT_TRUE(*error ? problem.find(error) != std::string::npos : problem.empty()) << problem;
+  }
+}
+
+TEST(QuarnHost, RefusesAModuleMissingAnEntryPointAndNamesIt) {
+  auto [status, out] = RunHost(std::string("--identify --module ") + INCOMPLETE_MODULE_PATH);
+  EXPECT_TRUE(status != 0 && out.find("PluginExecute") != std::string::npos &&
+              out.find("PluginName") == std::string::npos) << out;
+  EXPECT_EQ(RunHost("--bogus").first, 2);
+}
+
+TEST(PluginExports, ResolveByNameReturnTheIdentityAndNothingElseLeaks) {
+  void* module = dlopen(RELIEVO_MODULE_PATH, RTLD_NOW | RTLD_LOCAL);
+  ASSERT_NE(module, nullptr) << dlerror();
+  auto type = reinterpret_cast<int (*)()>(dlsym(module, "PluginType"));
+  ASSERT_TRUE(type && dlsym(module, "PluginSetCallback") && dlsym(module, "PluginExecute"));
+  EXPECT_EQ(type(), 1);
+  const std::pair<const char*, std::string> texts[] = {
+      {"PluginName", "Advanced Relievo"}, {"PluginDescription", "Advanced version of Relievo Plugin"},
+      {"PluginQuarnVersion", "0.862"}, {"PluginVersion", "1.0 Beta"},
+      {"PluginAuthor", "Ettar Quell \"Il Morvi\""}, {"PluginEmail", "@"}};
+  for (const auto& [name, text] : texts) {
+    auto fn = reinterpret_cast<const char* (*)()>(dlsym(module, name));
+    ASSERT_NE(fn, nullptr) << name;
+    EXPECT_TRUE(text == "@" ? std::string(fn()).find('@') != std::string::npos : fn() == text) << name;
+  }
+  for (const char* inner : {"RunPlugin", "heightmap", "_Z9RunPluginv"}) EXPECT_EQ(dlsym(module, inner), nullptr);
 }
 
 }  // namespace

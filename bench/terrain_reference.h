@@ -1,7 +1,6 @@
 // The preview surface drawn the plain way, one glColor3f/glVertex3f at a time
-// between one glBegin/glEnd pair, straight from the rendering rules. The
-// vertex-array path must give the same picture, and the benchmark measures
-// against it.
+// between one glBegin/glEnd pair, straight from the rendering rules: the
+// baseline the vertex-array path is measured against.
 #pragma once
 
 #include <FL/gl.h>
