@@ -119,8 +119,8 @@ TEST(MapTextReader, SummarisesBothFormsAndFindsBrokenRecords) {
       {file.substr(0, file.size() - 2) + "3\n", "closing count is 3"}};
   for (const auto& [text, error] : cases) EXPECT_NE(Check(text).find(error), std::string::npos) << Check(text);
   const std::string path = testing::TempDir() + "relievo-exported.qmf";
-  FILE* out = std::fopen(path.c_str(), "wb");
-  std::fputs((file + "garbage").c_str(), out), std::fclose(out);
+  FILE* qmf = std::fopen(path.c_str(), "wb");
+  std::fputs((file + "garbage").c_str(), qmf), std::fclose(qmf);
   const auto [status, out] = RunHost("--summarize " + path);
   EXPECT_TRUE(status == 1 && out.find(path + ": text continues after the closing count") != std::string::npos) << out;
 }
