@@ -1,23 +1,26 @@
-// The whole-map operations, the generators and filter slots made of them
-// (replayed on the same random numbers), and resampling.
+// The whole-map operations, what is made of them (generators, filter slots,
+// brush tools: each replayed on the same random numbers), and resampling.
+#include <FL/Fl_Value_Output.H>
 #include <gtest/gtest.h>
 
-#include <climits>
 #include <cmath>
 #include <cstdlib>
 #include <functional>
 #include <random>
 
+#include "editor/drawing_tools.h"
 #include "plugin/plugin_state.h"
 #include "terrain/filter_chain.h"
 #include "terrain/generators.h"
 #include "terrain/heightmap_ops.h"
 #include "terrain/resample.h"
+#include "ui/control_window.h"
 #include "ui/terrain_commands.h"
 
 namespace {
 
 const int kWhole = 32768;
+using Step = std::function<void(Heightmap&)>;
 
 int Count(const Heightmap& map, unsigned char v) {
   int n = 0;
@@ -27,13 +30,11 @@ int Count(const Heightmap& map, unsigned char v) {
 
 Heightmap Varied(int side) {
   Heightmap m(side, side, 1, 1);
-  cimg_forXY(m, x, y) m(x, y) = static_cast<unsigned char>(x * 5 + y * 11 + x * y);
+  cimg_forXY(m, x, y) m(x, y) = static_cast<unsigned char>(60 + x * 5 + y * 11 + x * y);
   return m;
 }
 
-// Runs made and chain on copies of start with the same random numbers.
-void ExpectSameAsChain(const std::function<void(Heightmap&)>& made,
-                       const std::function<void(Heightmap&)>& chain, Heightmap start) {
+void ExpectSameAsChain(const Step& made, const Step& chain, Heightmap start) {
   Heightmap got(start), scratch(1, 1, 1, 1, 0);
   AddNoise(scratch, 1, kGaussian);  // seeds once, so that srand() decides the rest
   std::srand(7), made(got);
@@ -41,27 +42,24 @@ void ExpectSameAsChain(const std::function<void(Heightmap&)>& made,
   EXPECT_EQ(got, start);
 }
 
-}  // namespace
-
 TEST(StoreWrapped, TruncatesThenKeepsTheLowByteAndZeroesOutOfRange) {
   const double in[] = {-1, -37, 256, 300, 3375, 255.9, -0.5, -1.9, 32767.9, -32768.5, 32768, -32769, NAN};
   const int out[] = {255, 219, 0, 44, 47, 255, 0, 255, 255, 0, 0, 0, 0};
   for (int i = 0; i < 13; ++i) EXPECT_EQ(StoreWrapped(in[i]), out[i]) << in[i];
 }
 
-// The change each kind makes to a flat 128 map: Gaussian of spread sigma,
-// uniform in [-sigma, sigma] (spread sigma / sqrt 3), salt and pepper setting
-// sigma percent of the samples to the map's extremes, half of them each way.
+// On a flat 128 map: Gaussian of spread sigma, uniform in [-sigma, sigma]
+// (spread sigma / sqrt 3), salt and pepper setting sigma percent of the
+// samples to the map's extremes, half each way. Sigma 0 changes nothing.
 TEST(AddNoise, EachKindHasItsSpreadAroundTheOldValue) {
   struct { int kind; double sigma, spread; } rows[] = {
       {kGaussian, 20, 20}, {kUniform, 60, 60 / std::sqrt(3.0)}, {kSaltPepper, 40, 0}};
   for (auto row : rows) {
     Heightmap map(200, 200, 1, 1, 128);
     EXPECT_EQ(Count(AddNoise(map, 0, row.kind), 128), 40000);
-    map(0, 0) = 100, map(1, 0) = 150;
-    AddNoise(map, row.sigma, row.kind);
+    if (row.kind == kSaltPepper) map(0, 0) = 100, map(1, 0) = 150;
     double sum = 0, squares = 0;
-    for (unsigned char v : map) sum += v - 128, squares += (v - 128) * (v - 128);
+    for (unsigned char v : AddNoise(map, row.sigma, row.kind)) sum += v - 128, squares += (v - 128) * (v - 128);
     const double mean = sum / map.size(), spread = std::sqrt(squares / map.size() - mean * mean);
     if (row.kind == kSaltPepper) {
       EXPECT_NEAR(Count(map, 100) / 40000.0, 0.2, 0.02);
@@ -75,10 +73,9 @@ TEST(AddNoise, EachKindHasItsSpreadAroundTheOldValue) {
   }
 }
 
-// Without displacement every midpoint is an average of corners, so the map
-// becomes the bilinear blend of its four corners (up to truncations); the
-// displacement is (half diagonal) * alpha + beta, and on a 2 x 2 map the half
-// diagonal is 0, so only beta brings in the random numbers.
+// Without displacement each midpoint averages corners, so the map becomes
+// close to the bilinear blend of its corners; the displacement is (half
+// diagonal) * alpha + beta, and a 2 x 2 map has a half diagonal of 0.
 TEST(DrawPlasma, BlendsTheCornersAndDisplacesByHalfDiagonalTimesAlphaPlusBeta) {
   Heightmap map = Varied(33);
   map(0, 0) = 10, map(32, 0) = 90, map(0, 32) = 170, map(32, 32) = 250;
@@ -100,8 +97,7 @@ TEST(PixelOps, SqrtPowNormalizeNegateAndBlurFollowTheirDefinitions) {
   EXPECT_EQ(Count(PixelPow(PixelSqrt(map), 3.0), 47), 256);  // 15 cubed is 3375, wrapped
   EXPECT_EQ(Count(Normalize(flat, 9, 255), 0), 256);
   map.fill(10)(5, 5) = 20, map(6, 5) = 15;
-  Normalize(map, 40, 240);
-  EXPECT_TRUE(map(5, 5) == 240 && map(6, 5) == 140 && Count(map, 40) == 254);
+  EXPECT_TRUE(Normalize(map, 40, 240)(5, 5) == 240 && map(6, 5) == 140 && Count(map, 40) == 254);
   cimg_forX(ramp, x) ramp(x) = x;
   Negate(ramp);
   cimg_forX(ramp, x) ASSERT_EQ(ramp(x), 255 - x);
@@ -112,28 +108,6 @@ TEST(PixelOps, SqrtPowNormalizeNegateAndBlurFollowTheirDefinitions) {
     Heightmap expected(map), got(map);
     if (sigma > 0.01f) expected.deriche(sigma, 0, 'x', 1).deriche(sigma, 0, 'y', 1);
     EXPECT_EQ(BlurDeriche(got, sigma), expected) << sigma;
-  }
-}
-
-// Pass by pass, a zero sample next to a non-zero one takes the map's maximum
-// (erosion), a non-zero one next to a zero becomes 0 (dilation): after n
-// passes, whatever lies within n 4-steps of the other kind has changed.
-TEST(ZeroRegionFilters, ChangeWhatLiesWithinTheirReachOfTheOtherKind) {
-  std::mt19937 rng(1234);
-  for (int trial = 0; trial < 12; ++trial) {
-    Heightmap map(20 + trial, 31 - trial, 1, 1, 0);
-    const unsigned permille = trial % 4 == 0 ? 1000 : trial % 4 == 1 ? 0 : trial % 2 ? 8 : 500;
-    for (unsigned char& v : map) v = rng() % 1000 < permille ? 1 + rng() % 255 : 0;
-    for (unsigned n : {0u, 1u, 2u, 5u, 60u})
-      for (bool erode : {true, false}) {
-        Heightmap expected(map), got(map);
-        cimg_forXY(map, x, y) {
-          int d = INT_MAX;
-          cimg_forXY(map, u, v) if ((map(u, v) == 0) != erode) d = std::min(d, std::abs(x - u) + std::abs(y - v));
-          if (d > 0 && d <= int(n)) expected(x, y) = erode ? map.max() : 0;
-        }
-        ASSERT_EQ(erode ? ErodeZeros(got, n) : DilateZeros(got, n), expected) << trial << " " << n;
-      }
   }
 }
 
@@ -152,24 +126,26 @@ TEST(Generators, FollowTheirChainOfOperationsWithTheGivenOptions) {
     BlurDeriche(PixelPow(PixelSqrt(m), 1.36), static_cast<float>(RandomUniform() * 2.5));
     Normalize(PixelPow(DrawPlasma(m, 0, 0, kWhole, kWhole, 1.0, 1.0), 1.156), 0, 255);
   }, zeros);
-  // The start-up terrain works on the map as it is, without a zero fill.
-  ExpectSameAsChain(StartupTerrain, [](Heightmap& m) {
+  ExpectSameAsChain(StartupTerrain, [](Heightmap& m) {  // on the map as it is, no zero fill
     BlurDeriche(DrawPlasma(AddNoise(m, 100, kGaussian), 0, 0, kWhole, kWhole, 1.0, 1.0), 1.0f);
   }, Varied(63));
 }
 
-// Each slot has its own counts; a diamond of radius r has 2r^2 + 2r + 1 samples.
-// Generate Map takes the chosen size, generator and both slots in order.
+// Erosion spreads the maximum over zeros, dilation zeros over the rest, one
+// 4-step per pass: a diamond of radius r (2r(r + 1) + 1 samples) from one
+// sample, cut at the edges. Each slot has its own counts. Generate Map takes
+// the chosen size, generator and both slots.
 TEST(FilterSlots, UseTheirOwnCountsAndBlurWithSigmaOne) {
   ResetDefaults();
   erodeTimes[0] = 2, erodeTimes[1] = 5, dilateTimes[0] = 1, dilateTimes[1] = 4;
-  struct { int first, second, value, radius; } rows[] = {
-      {kErosion, kNoFilter, 40, 2}, {kNoFilter, kErosion, 40, 5}, {kDilate, kNoFilter, 0, 1},
-      {kNoFilter, kDilate, 0, 4}};
+  struct { int first, second, value, radius, x; } rows[] = {
+      {kErosion, kNoFilter, 40, 2, 31}, {kNoFilter, kErosion, 40, 5, 31}, {kDilate, kNoFilter, 0, 1, 31},
+      {kNoFilter, kDilate, 0, 4, 31}, {kErosion, kNoFilter, 40, 2, 0}};
   for (auto row : rows) {
-    heightmap.assign(63, 63, 1, 1, row.value ? 0 : 90)(31, 31) = row.value;
+    heightmap.assign(63, 63, 1, 1, row.value ? 0 : 90)(row.x, 31) = row.value;
     ApplyFiltersWith(row.first, row.second);
-    EXPECT_EQ(Count(heightmap, row.value), 2 * row.radius * (row.radius + 1) + 1) << row.first << row.second;
+    const int r = row.radius, cut = row.x ? 0 : r * r;  // at the edge a half diamond
+    EXPECT_EQ(Count(heightmap, row.value), 2 * r * (r + 1) + 1 - cut) << row.first << row.second;
   }
   ExpectSameAsChain([](Heightmap& m) { ApplyFilterSlot(m, kBlur, 0, 0); },
                     [](Heightmap& m) { BlurDeriche(m, 1.0f); }, Varied(63));
@@ -184,7 +160,7 @@ TEST(FilterSlots, UseTheirOwnCountsAndBlurWithSigmaOne) {
 // map each result is the plane at the source position (the single-precision
 // step added up), truncated; at whole positions it is the source sample.
 TEST(Resample, ReproducesPlanesAndSamplesAndWrapsItsOvershoot) {
-  Heightmap map(32, 32, 1, 1);
+  Heightmap map(32, 32, 1, 1), random(16, 24), doubled, step(16, 16, 1, 1), same = Varied(16);
   cimg_forXY(map, x, y) map(x, y) = static_cast<unsigned char>(3 * x + 5 * y);
   ASSERT_EQ(Resample(map, 20, 45, ResampleMode::CatmullRom).width(), 20);
   float py = 0;
@@ -193,13 +169,83 @@ TEST(Resample, ReproducesPlanesAndSamplesAndWrapsItsOvershoot) {
     for (int x = 0; x < 20; ++x, px += 32.0f / 20)
       if (px >= 1 && px < 29 && py >= 1 && py < 29) EXPECT_NEAR(map(x, y), 3.0 * px + 5.0 * py - 0.5, 0.52);
   }
-  Heightmap random(16, 24), doubled;
   for (unsigned char& v : random) v = std::rand() % 256;
   Resample(doubled = random, 32, 48, ResampleMode::CatmullRom);
   cimg_forXY(random, x, y) ASSERT_EQ(doubled(2 * x, 2 * y), random(x, y)) << x << "," << y;
-  // A cubic across a step from 0 to 255 rises past 255 and wraps.
-  Heightmap step(16, 16, 1, 1, 0), same = Varied(16);
-  cimg_forXY(step, x, y) step(x, y) = x >= 8 ? 255 : 0;
+  cimg_forXY(step, x, y) step(x, y) = x >= 8 ? 255 : 0;  // the cubic rises past 255 and wraps
   EXPECT_LT(Resample(step, 249, 249, ResampleMode::CatmullRom).get_crop(125, 100, 150, 100).min(), 50);
   EXPECT_EQ(Resample(same, 16, 16, ResampleMode::CatmullRom), Varied(16));
 }
+
+TEST(Brush, IsTheSquareAroundThePointerCutToTheMapAndReadsMaxMinAndMean) {
+  struct { int mx, my, b, w, h, x0, y0, x1, y1; } rows[] = {
+      {100, 100, 3, 249, 249, 97, 97, 103, 103}, {0, 0, 3, 249, 249, 0, 0, 3, 3},
+      {246, 10, 3, 249, 249, 243, 7, 248, 13},   {300, 260, 3, 249, 125, 245, 121, 248, 124},
+      {5, 5, 20, 16, 16, 0, 0, 15, 15},          {10, 3, -2, 16, 16, 10, 3, 10, 3}};
+  for (auto c : rows) {
+    const BrushRect r = BrushRectAt(c.mx, c.my, c.b, c.w, c.h);
+    EXPECT_EQ(std::vector<int>({r.x0, r.y0, r.x1, r.y1}), std::vector<int>({c.x0, c.y0, c.x1, c.y1}));
+  }
+  Heightmap map(16, 16, 1, 1, 9);
+  map(0, 0) = 1, map(1, 0) = 2, map(2, 0) = 10, map(1, 1) = 3;
+  ControlWindow window;
+  BrushReadout(map, BrushRect{0, 0, 2, 1}, &window);  // mean 34 / 6
+  EXPECT_EQ(std::vector<double>({window.brushMaxOutput->value(), window.brushMinOutput->value(),
+                                 window.brushMeanOutput->value()}), std::vector<double>({10, 1, 5}));
+}
+
+// Paint moves half-way to the tool height and stops short by truncation; the
+// bump is 255 - f * height, f = (a^2 + c^2) / 2 with a and c running -1..1
+// across the square, stretched to 0..height, blurred, then added or taken
+// away with saturation. Nothing outside the square changes.
+TEST(BrushTools, PaintRaiseAndLowerTheSquareByTheirDefinitions) {
+  Heightmap map(32, 32, 1, 1, 0);
+  std::vector<int> seen;
+  map(11, 11) = 20;
+  for (int pass = 0; pass < 5; ++pass) {
+    ApplyTool(map, kPaintPlainBrush, BrushRect{11, 11, 12, 11}, 10);
+    seen.insert(seen.end(), {map(11, 11), map(12, 11)});
+  }
+  EXPECT_EQ(seen, std::vector<int>({15, 5, 12, 7, 11, 8, 10, 9, 10, 9}));
+  EXPECT_EQ(map.sum(), 19);
+  struct { int tool, ground, mx, my, b; double height; } rows[] = {
+      {kCreateMountain, 100, 100, 100, 5, 30}, {kCreateMountain, 250, 100, 100, 5, 10},
+      {kCreateMountain, 0, 246, 10, 3, 200},   {kCreateDepression, 150, 60, 40, 7, 90},
+      {kCreateDepression, 3, 100, 100, 5, 10}, {kFixDraw, 80, 20, 20, 5, 90}};
+  for (auto c : rows) {
+    Heightmap land(249, 249, 1, 1, c.ground), expected(land);
+    const BrushRect r = BrushRectAt(c.mx, c.my, c.b, 249, 249);
+    ApplyTool(land, c.tool, r, c.height);
+    Heightmap bump(r.width(), r.height());
+    const long double cx = (r.width() - 1) / 2.0L, cy = (r.height() - 1) / 2.0L;
+    cimg_forXY(bump, i, j) {
+      const long double a = (i - cx) / cx, s = (j - cy) / cy;
+      bump(i, j) = 255 - StoreWrapped(static_cast<float>((a * a + s * s) / 2) * c.height);
+    }
+    BlurDeriche(Normalize(bump, 0, StoreWrapped(c.height)), 1.0f);
+    cimg_forXY(bump, i, j) if (c.tool != kFixDraw) expected(r.x0 + i, r.y0 + j) = c.tool == kCreateMountain
+        ? std::min(c.ground + bump(i, j), 255) : std::max(c.ground - bump(i, j), 0);
+    EXPECT_EQ(land, expected) << c.tool << " ground " << c.ground;
+  }
+}
+
+// Noise Zone: two fields from the ground with noise 20, stretched to 0..hv and
+// blurred; the result is ground - second + first on 8 bits. Blur Zone sees
+// only the square, so the wall beside it does not bleed in.
+TEST(BrushTools, NoiseAndBlurZoneFollowTheirDefinitionInsideTheSquareOnly) {
+  const BrushRect r{10, 12, 22, 20};
+  const unsigned char wall = 255;
+  Heightmap map = Varied(40);
+  const Heightmap ground = map.get_crop(r.x0, r.y0, r.x1, r.y1);
+  ExpectSameAsChain([&](Heightmap& m) { ApplyTool(m, kNoiseZone, r, 70); }, [&](Heightmap& m) {
+    Heightmap n1 = GetAddNoise(ground, 20.0, kGaussian), n2 = GetAddNoise(ground, 20.0, kGaussian);
+    BlurDeriche(Normalize(n1, 0, 70), 1.0f), BlurDeriche(Normalize(n2, 0, 70), 1.0f);
+    cimg_forXY(ground, x, y) m(r.x0 + x, r.y0 + y) = ground(x, y) - n2(x, y) + n1(x, y);
+  }, map);
+  map.draw_rectangle(r.x1 + 1, 0, 39, 39, &wall);
+  Heightmap zone = map.get_crop(r.x0, r.y0, r.x1, r.y1);
+  ExpectSameAsChain([&](Heightmap& m) { ApplyTool(m, kBlurZone, r, 10); },
+                    [&](Heightmap& m) { m.draw_image(r.x0, r.y0, BlurDeriche(zone, 1.0f)); }, map);
+}
+
+}  // namespace
