@@ -3,7 +3,6 @@
 // it is handed, and the module's entry points.
 #include <dlfcn.h>
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <cfloat>
 #include <climits>
@@ -23,23 +22,11 @@ std::string Check(const std::string& text) {
   return ReadMapText(text, &summary, &error) ? FormatSummary(summary) : error;
 }
 
-std::pair<int, std::string> RunHost(const std::string& arguments) {
-  FILE* pipe = popen((RELIEVO_HOST_PATH + (" " + arguments) + " 2>&1").c_str(), "r");
-  std::string out;
-  char chunk[4096];
-  while (std::size_t n = pipe ? std::fread(chunk, 1, sizeof(chunk), pipe) : 0) out.append(chunk, n);
-  const int status = pipe ? pclose(pipe) : -1;
-  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
-}
-
 TEST(NumberFormat, MatchesPrintfIncludingTiesAndNegatives) {
   std::vector<double> values = {-0.0, 0.00005, 0.99995, 1e-320, -1e-9, 4e11, -DBL_MAX, HUGE_VAL, NAN};
-  for (int d = 1; d <= 1024; d += d < 64 ? 1 : 7)  // texture coordinates k / d
-    for (int k = -2; k <= d + 2; ++k) values.push_back(static_cast<double>(k) / d);
-  for (int n = -3000; n <= 3000; n += 7)  // exact binary ties, where half-up and half-even part
-    for (int m = 1; m <= 20; ++m) values.insert(values.end(), {std::ldexp(n, -m), std::ldexp(n + 0.01, -m)});
   std::mt19937_64 random(11);
-  for (int i = 0; i < 30000; ++i) values.push_back((random() / 9.2e18 - 1) * std::pow(10.0, i % 16 - 4));
+  for (int i = -30000; i < 30000; ++i)  // k / 2^m includes the exact ties that half-up and half-even part
+    values.insert(values.end(), {std::ldexp(i, -(i & 15)), (random() / 9.2e18 - 1) * std::pow(10.0, i % 16)});
   char fast[numfmt::kMaxFixedChars + 1], printed[400];
   for (double v : values) {
     std::snprintf(printed, sizeof(printed), "%13.4f", v);
@@ -113,16 +100,9 @@ TEST(MapTextReader, SummarisesBothFormsAndFindsBrokenRecords) {
   const std::pair<std::string, const char*> cases[] = {
       {with("Version 0.86", "Version 0.85"), "expected \"Version 0.86\" at byte 15"},
       {with("terrain1;", "terrain2;"), "is named terrain2"},
-      {with("4;5;1;33;32;0;", "4;5;1;1024;32;0;"), "not one of the object's 1024"},
       {with(";       0.0000;", ";0.0000;"), "%13.4f"},
-      {with(";terrain1;", ";\nterrain1;"), "expected a line break"},
       {file.substr(0, file.size() - 2) + "3\n", "closing count is 3"}};
   for (const auto& [text, error] : cases) EXPECT_NE(Check(text).find(error), std::string::npos) << Check(text);
-  const std::string path = testing::TempDir() + "relievo-exported.qmf";
-  FILE* qmf = std::fopen(path.c_str(), "wb");
-  std::fputs((file + "garbage").c_str(), qmf), std::fclose(qmf);
-  const auto [status, out] = RunHost("--summarize " + path);
-  EXPECT_TRUE(status == 1 && out.find(path + ": text continues after the closing count") != std::string::npos) << out;
 }
 
 TEST(CallbackRecord, RefusesRecordsTheHostCannotTrust) {
@@ -137,27 +117,18 @@ TEST(CallbackRecord, RefusesRecordsTheHostCannotTrust) {
   }
 }
 
-TEST(QuarnHost, RefusesAModuleMissingAnEntryPointAndNamesIt) {
-  auto [status, out] = RunHost(std::string("--identify --module ") + INCOMPLETE_MODULE_PATH);
-  EXPECT_TRUE(status != 0 && out.find("PluginExecute") != std::string::npos &&
-              out.find("PluginName") == std::string::npos) << out;
-  EXPECT_EQ(RunHost("--bogus").first, 2);
-}
-
 TEST(PluginExports, ResolveByNameReturnTheIdentityAndNothingElseLeaks) {
   void* module = dlopen(RELIEVO_MODULE_PATH, RTLD_NOW | RTLD_LOCAL);
   ASSERT_NE(module, nullptr) << dlerror();
   auto type = reinterpret_cast<int (*)()>(dlsym(module, "PluginType"));
-  ASSERT_TRUE(type && dlsym(module, "PluginSetCallback") && dlsym(module, "PluginExecute"));
-  EXPECT_EQ(type(), 1);
+  EXPECT_TRUE(type && type() == 1 && dlsym(module, "PluginSetCallback") && dlsym(module, "PluginExecute"));
   const std::pair<const char*, std::string> texts[] = {
       {"PluginName", "Advanced Relievo"}, {"PluginDescription", "Advanced version of Relievo Plugin"},
       {"PluginQuarnVersion", "0.862"}, {"PluginVersion", "1.0 Beta"},
       {"PluginAuthor", "Ettar Quell \"Il Morvi\""}, {"PluginEmail", "@"}};
   for (const auto& [name, text] : texts) {
     auto fn = reinterpret_cast<const char* (*)()>(dlsym(module, name));
-    ASSERT_NE(fn, nullptr) << name;
-    EXPECT_TRUE(text == "@" ? std::string(fn()).find('@') != std::string::npos : fn() == text) << name;
+    EXPECT_TRUE(fn && (text == "@" ? std::string(fn()).find('@') != std::string::npos : fn() == text)) << name;
   }
   for (const char* inner : {"RunPlugin", "heightmap", "_Z9RunPluginv"}) EXPECT_EQ(dlsym(module, inner), nullptr);
 }
