@@ -10,9 +10,7 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <functional>
-#include <string>
 #include <vector>
 
 #include "plugin/exports.h"
@@ -64,12 +62,7 @@ inline bool WaitUntil(const std::function<bool()>& pred, double seconds = 10.0) 
 // The screen has one pointer: tests that move it take turns with those that
 // ctest runs beside them in other processes, for as long as this lives.
 struct PointerTurn {
-  PointerTurn() {
-    const char* display = std::getenv("DISPLAY");
-    fd = open(("/tmp/relievo-tests-pointer" + std::string(display ? display : "")).c_str(),
-              O_CREAT | O_RDWR, 0666);
-    if (fd >= 0) flock(fd, LOCK_EX);
-  }
+  int fd = open("/tmp/relievo-tests-pointer.lock", O_CREAT | O_RDWR, 0666);
+  PointerTurn() { flock(fd, LOCK_EX); }
   ~PointerTurn() { close(fd); }
-  int fd;
 };
