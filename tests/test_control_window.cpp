@@ -189,8 +189,7 @@ TEST_F(ControlWindowTest, ViewSettingsStoreTheirValueAndRedrawThePreview) {
       {cw_.maxColorButton, &maxColor, "Select Maximum Color"}};
   for (auto& c : colours) {  // OK with a colour, then Cancel with another
     Chooser ok{1.0, 0.0, 0.2, "OK", ""}, cancel{0.0, 1.0, 0.0, "Cancel", ""};
-    Fl::add_timeout(0.05, Answer, &ok);
-    EXPECT_TRUE(Redraws([&] { c.button->do_callback(); }));
+    EXPECT_TRUE(Redraws([&] { Fl::add_timeout(0.05, Answer, &ok), c.button->do_callback(); }));
     Fl::add_timeout(0.05, Answer, &cancel), c.button->do_callback();
     EXPECT_EQ(ok.title, c.title);
     EXPECT_EQ(V(c.field->r, c.field->g, c.field->b, c.button->color()),

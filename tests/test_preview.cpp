@@ -1,5 +1,4 @@
-// The 3D preview as a person sees it: frames read back from GL, checked
-// against where a 60 degree perspective puts the terrain, and in which colour.
+// The 3D preview as a person sees it: frames read back from GL against where and in which colour.
 #include <FL/Fl.H>
 #include <FL/gl.h>
 #include <gtest/gtest.h>
@@ -57,8 +56,7 @@ class PreviewTest : public ::testing::Test, public MyGlWin {
     const double f = std::sqrt(3.0) / -(z2 + camZ), aspect = double(w()) / h();
     return {int((1 + f / aspect * (x2 + camX)) * w() / 2), int((1 + f * (y1 + camY)) * h() / 2)};
   }
-  // Sets the event state the toolkit would have and hands the event over; a
-  // used event, and only that, redraws.
+  // The event as the toolkit hands it over; a used event, and only that, redraws.
   int Send(int event, int x, int y, int state, int button = 0) {
     Fl::e_x = x, Fl::e_y = y, Fl::e_state = state, Fl::e_keysym = FL_Button + button;
     clear_damage();
@@ -89,9 +87,8 @@ TEST_F(PreviewTest, ARaisedQuadrantAppearsWhereTheViewPutsItInTheColourOfItsHeig
     Frame();
     const auto [gx, gy] = Project(-sx / 2, 0, sx / 2);
     const auto [rx, ry] = Project(sx / 2, top, -sx / 2);
-    const int ground = At(gx, gy), raised = At(rx, ry);
-    EXPECT_TRUE(Near(At(0, h() - 1), kSky) && Near(ground, 0xc8280a) && Near(raised, Ramp(top)))
-        << std::hex << ground << " " << raised << " want " << Ramp(top) << " at yaw " << yaw + yawDrag;
+    EXPECT_TRUE(Near(At(0, h() - 1), kSky) && Near(At(gx, gy), 0xc8280a) && Near(At(rx, ry), Ramp(top)))
+        << std::hex << At(gx, gy) << " " << At(rx, ry) << " want " << Ramp(top) << " at yaw " << yaw + yawDrag;
   }
 }
 
