@@ -149,8 +149,10 @@ class Suite:
         self.click((w // 2, (h - entries * item) // 2 + item * index + item // 2), menu)
         self.wait("the menu to close", lambda: menu not in self.shown())
 
-    def answer(self, title):  # Return, with the pointer on the message box
-        box = self.box(self.wait(f'the "{title}" message box', lambda: self.find(title)))
+    def answer(self, title):  # Return, with the pointer on the message box once it is drawn
+        box = self.wait(f'the "{title}" message box', lambda: self.find(title))
+        self.settled(box)
+        box = self.box(box)
         self.xdotool("mousemove", box[0] + box[2] // 2, box[1] + box[3] // 2, "key", "Return")
         self.wait(f'the "{title}" box to close', lambda: not self.find(title))
 
@@ -159,6 +161,7 @@ class Suite:
         self.click(LAND_TAB)
         self.click(EXPORT)
         dialog = self.wait("the file dialog", lambda: self.find("Save to QMF file"))
+        self.settled(dialog)
         _, _, w, h = self.box(dialog)
         self.click((w * 6 // 10, h - 57), dialog)  # its name field, near the foot
         self.xdotool("key", "End", "type", "--delay", 20, name)
@@ -240,13 +243,12 @@ class Suite:
         self.export("terrain-run2.qmf")
         self.click(PAINT_TAB)
         self.click(MOUNTAIN)
-        self.point((100, 95), EDITOR)  # the brush outline where the stroke will end
+        self.point((100, 95), EDITOR)  # the stroke starts and ends here: one brush outline
         before = self.settled(EDITOR)
-        self.point((90, 90), EDITOR, "mousedown", 1)
-        self.point((100, 95), EDITOR)
-        self.wait("a stroke to change the editor", lambda: self.image(EDITOR) != before)
-        self.xdotool("mouseup", 1)
-        self.expect(self.settled(EDITOR) != before, "the stroke left no mark in the editor")
+        self.xdotool("mousedown", 1)
+        self.wait("the stroke to raise the map", lambda: self.image(EDITOR) != before)
+        self.point((90, 90), EDITOR)
+        self.point((100, 95), EDITOR, "mouseup", 1)
         self.xdotool("key", "ctrl+z")  # the pointer is over the editor
         self.wait("Ctrl+Z to give back the editor image before the stroke",
                   lambda: self.image(EDITOR) == before)
@@ -273,7 +275,7 @@ class Suite:
         self.wait('the question "Close the plug-in anyway?"', lambda: self.find("Warning"))
         self.expect(not self.host_line(r"^run 2: end$"),  # nor did closing the editor
                     "the run ended before the question")
-        self.xdotool("key", "Return")
+        self.answer("Warning")  # Yes
         self.wait("Yes to end the run, then the host's count",
                   lambda: self.host_line(r"^landscapes received: 1$"))
         self.wait("the host to exit", lambda: self.host.poll() is not None)
