@@ -20,8 +20,7 @@ namespace {
 
 namespace cimg = cimg_library::cimg;
 
-// Ctrl+Z, with shift Ctrl+Shift+Z, or Ctrl+Y, as the toolkit hands a key no
-// widget took to the window.
+// Ctrl+Z (Ctrl+Shift+Z with shift) or Ctrl+Y, as the toolkit hands on keys no widget took.
 void ToolkitKey(Fl_Window* window, int key, bool shift = false) {
   Fl::e_keysym = key;
   Fl::e_state = FL_CTRL | (shift ? FL_SHIFT : 0);
@@ -29,8 +28,7 @@ void ToolkitKey(Fl_Window* window, int key, bool shift = false) {
   Fl::e_state = 0;
 }
 
-// A quick tap, as a script types it: every press and release before the
-// pump's next pass sees any of them.
+// A quick tap: every press and release before the pump's next pass sees any of them.
 void EditorKey(unsigned int key, bool shift = false) {
   std::vector<unsigned int> keys = {cimg::keyCTRLLEFT, cimg::keySHIFTLEFT, key};
   if (!shift) keys.erase(keys.begin() + 1);
@@ -56,8 +54,7 @@ void ExpectRestored(const Heightmap& expected, const char* what) {
   EXPECT_EQ(editorDisplay->width(), expected.width());
 }
 
-// n strokes of two passes of the pump each, with the button up after them. The
-// pointer is put back each time: a test beside this one may move it.
+// Strokes of two pump passes each; the pointer is put back each time (other tests move it).
 void Strokes(int n) {
   editorDisplay->move(700, 400);
   for (int i = 0; i < n; ++i) {
@@ -108,9 +105,8 @@ TEST(TerrainHistory, StrokeGenerateResizeAndLoadUndoAndRedoInOrderByteForByte) {
   std::remove(image.c_str());
 }
 
-// Bytes the allocator has handed out and not taken back. Resident size is no
-// measure here: the GL driver's mappings make it jump by some 26 MB between
-// otherwise equal runs.
+// Heap in use. Resident size is no measure: the GL driver's mappings make it jump by some
+// 26 MB between otherwise equal runs.
 long HeapKiB() {
   const struct mallinfo2 info = mallinfo2();
   return static_cast<long>((info.uordblks + info.hblkhd) / 1024);
@@ -150,11 +146,9 @@ void CountingHost(PluginCallbackData) {
   EXPECT_TRUE(preview && previewWindow == preview);
 }
 
-// Each run undoes into the map the last one left, paints, is asked before
-// closing unsaved, exports (cancelled, then saved), fails a hand-off without
-// a host (the terrain would be lost) and ends on a hand-off. Memory must
-// settle after the first runs; the sanitized build's LeakSanitizer checks
-// the rest at exit.
+// Each run undoes into the map the last one left, paints, is asked before closing unsaved,
+// exports (cancelled, then saved), fails a hand-off without a host (the terrain would be
+// lost) and ends on a hand-off. Memory must settle; LeakSanitizer checks the rest at exit.
 TEST(TerrainHistory, TenFullRunsUndoIntoTheLastOneAskBeforeClosingAndDoNotGrowMemory) {
   PointerTurn pointer;
   const std::string qmf = testing::TempDir() + "runs.qmf";
@@ -218,9 +212,8 @@ TEST(TerrainHistory, TenFullRunsUndoIntoTheLastOneAskBeforeClosingAndDoNotGrowMe
               afterRun3, afterRun10, growth);
   EXPECT_EQ(std::remove(qmf.c_str()), 0) << "nothing exported";
 #if !defined(__SANITIZE_ADDRESS__)
-  // Seven more runs may settle caches a little, not keep a map or a window
-  // each; the undo history keeps maps by design and is counted apart.
-  // (AddressSanitizer keeps its own heap and judges leaks at exit instead.)
+  // Seven more runs may settle caches, not keep a map or a window each; the history keeps
+  // maps by design. (AddressSanitizer keeps its own heap and judges leaks at exit.)
   EXPECT_LT(afterRun10 - afterRun3 - growth, 160);
 #endif
 }

@@ -92,8 +92,7 @@ TEST(PluginRun, StartsFromTheDefaultsWithThreeWindowsApartThatStayInTheWorkArea)
   EXPECT_EQ(PluginType(), 1);
 }
 
-// One line on standard error and, where there is a screen, one warning box
-// say why; the messages are then forgotten.
+// One line on standard error and, with a screen, one warning box say why.
 void ExpectRunSaysOnce(FakePlatform& fake, const std::function<void()>& run,
                        const std::string& why, bool box = true) {
   testing::internal::CaptureStderr();
@@ -129,8 +128,7 @@ TEST(PluginRun, SaysWhyItCannotOpenOrFailsAndEndsOnAHiddenWindowOnceTheDialogsCl
     ExpectRunSaysOnce(fake, [&] { PluginExecute(), setenv("DISPLAY", display.c_str(), 1); },
                       "Failed to open X11 display");
     EXPECT_EQ(heightmap, before);
-    // Checked without waiting and released either way: a lock left held fails
-    // here instead of hanging every later run.
+    // Checked without waiting, then released: a held lock would hang every later run.
     EXPECT_EQ(cimg_library::cimg::mutex(14, 2), 0) << "CImg's window lock was left held";
     cimg_library::cimg::mutex(14, 0);
   }
@@ -172,9 +170,8 @@ void Pass() {
   EditorIdle(nullptr);
 }
 
-// CImg reads -1 off the window but keeps the button bits when the pointer
-// leaves: the brush would sit on the top-left corner. The pointer and the
-// window manager's resize come through a connection of the test's own.
+// CImg reads -1 off the window but keeps the button bits: the brush would sit on the top-left
+// corner. The pointer and the window manager's resize come through a connection of our own.
 void PumpScenario() {
   heightmap.fill(100);
   PointAt(50, 50, 0);

@@ -16,10 +16,9 @@
 #include "plugin/exports.h"
 #include "plugin/plugin_state.h"
 
-// Runs PluginExecute() and calls the steps in order, `interval` seconds apart.
-// After the last step the run is asked to close, unless closeAfterSteps is
-// false (the steps themselves must then end the run). If the run has not ended
-// `timeout` seconds after it started, every window is hidden and the test fails.
+// Runs PluginExecute() and calls the steps in order, `interval` seconds apart; then asks the
+// run to close unless closeAfterSteps is false (the steps must then end it). A run still going
+// after `timeout` seconds has every window hidden, and the test fails.
 inline void RunWithSteps(const std::vector<std::function<void()>>& steps, double interval = 0.05,
                          double timeout = 30.0, bool closeAfterSteps = true) {
   using Fn = std::function<void()>;
