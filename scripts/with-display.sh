@@ -5,4 +5,6 @@ set -euo pipefail
 if [[ -n "${DISPLAY:-}" ]]; then
   exec "$@"
 fi
-exec xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp" "$@"
+# -noreset: the server would otherwise reset whenever its last client leaves,
+# and a test connecting at that moment fails to open the display.
+exec xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp -noreset" "$@"
