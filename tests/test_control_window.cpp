@@ -10,6 +10,7 @@
 #include <FL/Fl_Value_Slider.H>
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <functional>
 
 #include "plugin/plugin_state.h"
@@ -142,7 +143,7 @@ TEST_F(ControlWindowTest, ButtonsCarryTheirIconAndCommand) {
   }
 }
 
-TEST_F(ControlWindowTest, EnlargeAndReduceResizeTheEditorWithinTheScreen) {
+TEST_F(ControlWindowTest, EnlargeReduceAndChangeSizeResizeTheEditorWithinTheScreen) {
   heightmap.assign(63, 63, 1, 1, 9);
   cimg_library::CImgDisplay display(100, 100, "Heightmap", 1, false, false);
   editorDisplay = &display;
@@ -156,6 +157,24 @@ TEST_F(ControlWindowTest, EnlargeAndReduceResizeTheEditorWithinTheScreen) {
   for (int i = 0; i < 12; ++i) zoom("Enlarge");
   const int top = displayZoom, screen = std::min(Fl::w(), Fl::h());
   EXPECT_TRUE(top * 63 <= screen && top * 2 * 63 > screen && zoom("Reduce") == top / 2) << top;
+  cw_.mapDimensionsChoice->value(3), Click(cw_.changeSizeButton);  // "32x32 px", back at zoom 1
+  EXPECT_EQ(V(displayZoom, heightmap.width(), heightmap.height(), display.width()), V(1, 32, 32, 32));
+}
+
+// A picture sets the map, its size choice and zoom 1; a file that is no
+// picture changes nothing and says why, once.
+TEST_F(ControlWindowTest, LoadImageSetsTheSizeChoiceOrWarnsOnce) {
+  const std::string good = ::testing::TempDir() + "cw_map.pgm", bad = ::testing::TempDir() + "cw_text.pgm";
+  Heightmap(63, 63, 1, 1, 77).save(good.c_str());
+  std::ofstream(bad) << "not a picture";
+  platform_.fake.openAnswers = {bad, good};
+  const Values unchanged = V(1, heightmap.width(), cw_.mapDimensionsChoice->value());
+  displayZoom = 4;
+  Click(Named(cw_.window, "Load an Image"));
+  EXPECT_EQ(V(platform_.fake.messages.size(), heightmap.width(), cw_.mapDimensionsChoice->value()), unchanged);
+  Click(Named(cw_.window, "Load an Image"));
+  EXPECT_EQ(V(platform_.fake.messages.size(), heightmap.width(), heightmap.max(),
+              cw_.mapDimensionsChoice->value(), displayZoom), V(1, 63, 77, 2, 1));
 }
 
 // Answers the colour chooser once it is open: the given colour, then the button.
