@@ -1,6 +1,8 @@
 // The user's files: images loaded and saved, the map exported, and the map
-// handed to the host; the platform's dialogs and message boxes scripted.
+// handed to the host, with the platform's dialogs and message boxes scripted;
+// the module's entry points.
 #include <FreeImage.h>
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/resource.h>
@@ -319,6 +321,22 @@ TEST_F(Files, HandOffGivesTheHostTextWithItsNulInOneCall) {
   EXPECT_EQ(PassToHost(), 0);  // no host connected: never called, the user is told
   EXPECT_EQ(received, std::vector<std::string>{"1" + BuildMapText(MapTextForm::Host) + '\0'});
   ExpectWarnings({{"No host", ""}});
+}
+
+TEST(PluginExports, ResolveByNameReturnTheIdentityAndNothingElseLeaks) {
+  void* module = dlopen(RELIEVO_MODULE_PATH, RTLD_NOW | RTLD_LOCAL);
+  ASSERT_NE(module, nullptr) << dlerror();
+  auto type = reinterpret_cast<int (*)()>(dlsym(module, "PluginType"));
+  EXPECT_TRUE(type && type() == 1 && dlsym(module, "PluginSetCallback") && dlsym(module, "PluginExecute"));
+  const std::pair<const char*, std::string> texts[] = {
+      {"PluginName", "Advanced Relievo"}, {"PluginDescription", "Advanced version of Relievo Plugin"},
+      {"PluginQuarnVersion", "0.862"}, {"PluginVersion", "1.0 Beta"},
+      {"PluginAuthor", "Ettar Quell \"Il Morvi\""}, {"PluginEmail", "@"}};
+  for (const auto& [name, text] : texts) {
+    auto fn = reinterpret_cast<const char* (*)()>(dlsym(module, name));
+    EXPECT_TRUE(fn && (text == "@" ? std::string(fn()).find('@') != std::string::npos : fn() == text)) << name;
+  }
+  for (const char* inner : {"RunPlugin", "heightmap", "_Z9RunPluginv"}) EXPECT_EQ(dlsym(module, inner), nullptr);
 }
 
 }  // namespace
