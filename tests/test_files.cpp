@@ -19,6 +19,7 @@
 #include "export/export_ops.h"
 #include "export/map_text.h"
 #include "imagefiles/image_files.h"
+#include "platform/platform_fltk.h"
 #include "plugin/plugin_state.h"
 #include "tests/support/fake_platform.h"
 #include "ui/control_window.h"
@@ -111,6 +112,13 @@ class Files : public ::testing::Test {
   ScopedFakePlatform platform;
   FakePlatform& fake = platform.fake;
 };
+
+// The chooser adds "(patterns)" to each name, so a name that already ends in
+// its patterns loses them there.
+TEST(FileDialogTypes, NamesLoseThePatternsTheChooserShowsAgain) {
+  const std::string text = platform::ToolkitFilterText(SaveImageFilters());
+  EXPECT_EQ(text.substr(0, text.find('\n')), "Bitmap file\t*.bmp");
+}
 
 TEST(MapSizeRule, PicksLargestSideWithinOnePointThreeOfLongerImageSide) {
   const struct { int m, index; } rows[] = {{10000, 0}, {192, 0}, {191, 1}, {97, 1}, {96, 2}, {49, 2},
