@@ -106,7 +106,11 @@ Heightmap& AddNoise(Heightmap& map, double sigma, int kind) {
     unsigned char lo = map.min(), hi = map.max();
     if (lo == hi) lo = 0, hi = 255;
     for (unsigned char& v : map) {
-      if (100.0 * RandomUniform() < sigma) v = RandomUniform() < 0.5 ? hi : lo;
+      // u reaches 1 once in RAND_MAX + 1 draws (1 in 32,768 on Windows), which
+      // would leave a sample alone at sigma 100; the draw is still made so the
+      // random sequence stays the same.
+      const bool drawn = 100.0 * RandomUniform() < sigma;
+      if (drawn || sigma >= 100) v = RandomUniform() < 0.5 ? hi : lo;
     }
   }
   return map;
