@@ -9,22 +9,14 @@
 
 #include "platform/platform.h"
 
-namespace platform {
-Platform& Native();
-}
+namespace platform { Platform& Native(); }
 
 class FakePlatform : public platform::Platform {
  public:
   using Filters = std::vector<platform::FileFilter>;
   using Answers = std::deque<std::optional<std::string>>;
-  struct Message {
-    std::string title, text;
-    platform::MessageIcon icon;
-  };
-  struct Dialog {
-    std::string title;
-    Filters filters;
-  };
+  struct Message { std::string title, text; platform::MessageIcon icon; };
+  struct Dialog { std::string title; Filters filters; };
 
   std::vector<Message> messages, questions;
   std::vector<Dialog> openDialogs, saveDialogs;
@@ -37,14 +29,11 @@ class FakePlatform : public platform::Platform {
     return !displayFailure && platform::Native().OpenDisplay(reason);
   }
   void ShowMessage(const std::string& title, const std::string& text,
-                   platform::MessageIcon icon) override {
-    messages.push_back({title, text, icon});
-  }
+                   platform::MessageIcon icon) override { messages.push_back({title, text, icon}); }
   bool AskYesNo(const std::string& title, const std::string& text) override {
     questions.push_back({title, text, platform::MessageIcon::Exclamation});
     const bool yes = yesNoAnswers.empty() || yesNoAnswers.front();
-    if (!yesNoAnswers.empty()) yesNoAnswers.pop_front();
-    return yes;
+    return yesNoAnswers.empty() || (yesNoAnswers.pop_front(), yes);
   }
   bool OpenFileDialog(const std::string& title, const Filters& f, std::string* path) override {
     return Answer(openDialogs, {title, f}, openAnswers, path);
@@ -62,8 +51,7 @@ class FakePlatform : public platform::Platform {
     seen.push_back(d);
     std::optional<std::string> a;
     if (!answers.empty()) a = answers.front(), answers.pop_front();
-    if (a) *path = *a;
-    return a.has_value();
+    return a && (*path = *a, true);
   }
 };
 
