@@ -1,4 +1,3 @@
-// The 3D preview as a person sees it: frames read back from GL against where and in which colour.
 #include <FL/Fl.H>
 #include <FL/gl.h>
 #include <gtest/gtest.h>
@@ -15,8 +14,8 @@ namespace {
 const int kSky = 0x9999e5, kBlue = 0x0000ff;  // sky 0.6, 0.6, 0.9
 
 bool Near(int a, int b) {  // within 2 in every channel
-  return std::abs((a >> 16) - (b >> 16)) <= 2 && std::abs((a >> 8 & 255) - (b >> 8 & 255)) <= 2 &&
-         std::abs((a & 255) - (b & 255)) <= 2;
+  for (int s : {0, 8, 16}) if (std::abs((a >> s & 255) - (b >> s & 255)) > 2) return false;
+  return true;
 }
 
 // The ramp at height t: A + B t + C t^2 per channel, A = min, B = 4 mean + max + min, C = max - A - B.
@@ -43,9 +42,8 @@ class PreviewTest : public ::testing::Test, public MyGlWin {
   }
   // The colour of the last frame at (x, y) from the bottom left; -1 outside.
   int At(int x, int y) const {
-    if (x < 0 || y < 0 || x >= w() || y >= h()) return -1;
-    const unsigned char* p = &pixels_[(y * w() + x) * 3];
-    return (p[0] << 16) + (p[1] << 8) + p[2];
+    const int i = (y * w() + x) * 3;
+    return x < 0 || y < 0 || x >= w() || y >= h() ? -1 : pixels_[i] << 16 | pixels_[i + 1] << 8 | pixels_[i + 2];
   }
   // Where preview point (X, Y, Z) appears: turned by the pitch about x, then by
   // the yaw about y, moved by the camera, seen at 60 degrees (cot 30 = sqrt 3).
@@ -58,8 +56,7 @@ class PreviewTest : public ::testing::Test, public MyGlWin {
   }
   // The event as the toolkit hands it over; a used event, and only that, redraws.
   int Send(int event, int x, int y, int state, int button = 0) {
-    Fl::e_x = x, Fl::e_y = y, Fl::e_state = state, Fl::e_keysym = FL_Button + button;
-    clear_damage();
+    Fl::e_x = x, Fl::e_y = y, Fl::e_state = state, Fl::e_keysym = FL_Button + button, clear_damage();
     const int used = handle(event);
     EXPECT_EQ(damage() != 0, used != 0) << "event " << event;
     return used;
@@ -76,15 +73,12 @@ TEST_F(PreviewTest, ARaisedQuadrantAppearsWhereTheViewPutsItInTheColourOfItsHeig
   heightmap.assign(249, 249, 1, 1, 40);
   cimg_forXY(heightmap, x, y) if (x > 124 && y < 124) heightmap(x, y) = 100;
   minColor = {200, 40, 10}, meanColor = {20, 100, 60}, maxColor = {0, 0, 250};
-  // Yaw 30 + 60 and pitch 5 + 15: a drag in progress turns the view too.
-  struct { float yaw, yawDrag, pitch, pitchDrag; int wide, high; } views[] = {
-      {0, 0, 20, 0, 1024, 255}, {30, 60, 5, 15, 4096, 255}, {270, 0, 20, 0, 2048, 765},
-      {0, 0, 25, 0, 512, 1020}};
-  for (auto v : views) {
+  struct { float yaw, yawDrag, pitch, pitchDrag; int wide, high; } views[] = {{0, 0, 20, 0, 1024, 255},
+      {30, 60, 5, 15, 4096, 255}, {270, 0, 20, 0, 2048, 765}, {0, 0, 25, 0, 512, 1020}};
+  for (auto v : views) {  // yaw 30 + 60, pitch 5 + 15: a drag in progress turns the view too
     yaw = v.yaw, yawDrag = v.yawDrag, pitch = v.pitch, pitchDrag = v.pitchDrag;
-    maxWideness = v.wide, maxHeight = v.high;
+    maxWideness = v.wide, maxHeight = v.high, Frame();
     const double sx = std::fmin(1, double(v.wide) / v.high), top = std::fmin(2, 2.0 * v.high / v.wide) * 60 / 255;
-    Frame();
     const auto [gx, gy] = Project(-sx / 2, 0, sx / 2);
     const auto [rx, ry] = Project(sx / 2, top, -sx / 2);
     EXPECT_TRUE(Near(At(0, h() - 1), kSky) && Near(At(gx, gy), 0xc8280a) && Near(At(rx, ry), Ramp(top)))
@@ -95,42 +89,34 @@ TEST_F(PreviewTest, ARaisedQuadrantAppearsWhereTheViewPutsItInTheColourOfItsHeig
 // Blue lines along every grid edge of a 9 x 9 map (sample c at X = (c - 4) /
 // 4.5), nothing inside the cells; a map that is not square draws nothing.
 TEST_F(PreviewTest, WireModeDrawsEachGridEdgeInBlueAndNothingElse) {
-  heightmap.assign(9, 9, 1, 1, 90);
-  renderMode = 1, pitch = 60, camY = 0;
-  Frame();
+  heightmap.assign(9, 9, 1, 1, 90), renderMode = 1, pitch = 60, camY = 0, Frame();
   auto seen = [&](double c, double r, int reach) {  // the first colour but the sky near (c, r)
     const auto [x, y] = Project((c - 4) / 4.5, 0, (r - 4) / 4.5);
-    for (int dx = -reach; dx <= reach; ++dx)
-      for (int dy = -reach; dy <= reach; ++dy)
+    for (int dx = -reach; dx <= reach; ++dx) for (int dy = -reach; dy <= reach; ++dy)
         if (!Near(At(x + dx, y + dy), kSky)) return At(x + dx, y + dy);
     return kSky;
   };
-  for (int i = 0; i < 9; ++i)  // edges (j + 0.5, i) and (i, j + 0.5), cell (j + 0.5, i + 0.5)
-    for (int j = 0; j < 8; ++j)
+  // Edges (j + 0.5, i) and (i, j + 0.5), cell (j + 0.5, i + 0.5).
+  for (int i = 0; i < 9; ++i) for (int j = 0; j < 8; ++j)
       EXPECT_EQ(std::vector<int>({seen(j + 0.5, i, 1), seen(i, j + 0.5, 1), seen(j + 0.5, i + 0.5, 0)}),
                 std::vector<int>({kBlue, kBlue, kSky})) << i << " " << j;
-  heightmap.assign(40, 30, 1, 1, 90);
-  Frame();
+  heightmap.assign(40, 30, 1, 1, 90), Frame();
   EXPECT_TRUE(Near(At(200, 100), kSky));
 }
 
 TEST_F(PreviewTest, MouseTurnsFromTheDragAnchorAndZoomsByFixedSteps) {
   using F = std::vector<float>;
-  yaw = 5, pitch = 7;
-  Send(FL_PUSH, 100, 100, FL_BUTTON1, 1), Send(FL_DRAG, 103, 103, FL_BUTTON1);
+  yaw = 5, pitch = 7, Send(FL_PUSH, 100, 100, FL_BUTTON1, 1), Send(FL_DRAG, 103, 103, FL_BUTTON1);
   EXPECT_EQ(Send(FL_DRAG, 130, 90, FL_BUTTON1), 1);  // from the anchor, not the last event
   for (int extra : {FL_SHIFT, FL_CTRL, FL_ALT, FL_BUTTON3})  // held: neither turns nor zooms
     EXPECT_EQ(Send(FL_DRAG, 150, 150, FL_BUTTON1 | extra) + Send(FL_DRAG, 1, 250, FL_BUTTON2 | extra), 0);
   EXPECT_EQ(F({yaw, pitch, yawDrag, pitchDrag, camZ}), F({5, 7, 30, -10, -2.7f}));
-  EXPECT_EQ(Send(FL_RELEASE, 130, 90, 0, 1), 1);
-  EXPECT_EQ(F({yaw, pitch, yawDrag, pitchDrag}), F({35, -3, 0, 0}));
+  EXPECT_EQ(F({float(Send(FL_RELEASE, 130, 90, 0, 1)), yaw, pitch, yawDrag, pitchDrag}), F({1, 35, -3, 0, 0}));
   for (auto [button, state] : {std::pair{2, FL_BUTTON2}, {3, FL_BUTTON3}}) {
-    camZ = 0, Send(FL_PUSH, 0, 100, state, button);
+    camZ = 0, Send(FL_PUSH, 0, 100, state, button), yawDrag = 5;
     const int ys[] = {101, 201, 201, 0};  // down 1, down 100, sideways, up: a step each way
-    const float camZs[] = {0.5f, 1.0f, 1.0f, 0.5f};
-    for (int i = 0; i < 4; ++i) EXPECT_TRUE(Send(FL_DRAG, i * 10, ys[i], state) && camZ == camZs[i]) << i;
-    yawDrag = 5;  // releasing another button than the left folds nothing
-    EXPECT_TRUE(Send(FL_RELEASE, 0, 0, 0, button) == 0 && yaw == 35);
+    for (int i = 0; i < 4; ++i) EXPECT_TRUE(Send(FL_DRAG, i * 10, ys[i], state) && camZ == (i % 3 ? 1 : .5f)) << i;
+    EXPECT_TRUE(Send(FL_RELEASE, 0, 0, 0, button) == 0 && yaw == 35);  // only the left folds yawDrag
   }
   Fl::e_dy = -3;
   EXPECT_EQ(Send(FL_MOUSEWHEEL, 0, 0, 0) + Send(FL_KEYBOARD, 0, 0, 0) + Send(FL_PUSH, 1, 1, 0), 1);
