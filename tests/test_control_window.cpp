@@ -1,7 +1,6 @@
 #include "ui/control_window.h"
 
 #include <FL/Fl.H>
-#include <FL/Fl_Choice.H>
 #include <FL/Fl_Color_Chooser.H>
 #include <FL/Fl_Double_Window.H>
 #include <FL/Fl_Light_Button.H>
@@ -25,13 +24,11 @@ std::string Str(const char* s) { return s ? s : ""; }
 
 std::vector<Fl_Widget*> Leaves(Fl_Group* g, std::vector<Fl_Widget*> out = {}) {
   for (int i = 0; i < g->children(); ++i)
-    if (Fl_Group* sub = g->child(i)->as_group()) out = Leaves(sub, out);
-    else out.push_back(g->child(i));
+    g->child(i)->as_group() ? void(out = Leaves(g->child(i)->as_group(), out)) : out.push_back(g->child(i));
   return out;
 }
 
-// The widget of g with this label or tooltip.
-Fl_Widget* Named(Fl_Group* g, const std::string& name) {
+Fl_Widget* Named(Fl_Group* g, const std::string& name) {  // by label or tooltip
   for (Fl_Widget* w : Leaves(g)) if (Str(w->label()) == name || Str(w->tooltip()) == name) return w;
   ADD_FAILURE() << "no " << name << " in " << Str(g->label());
   return g;
@@ -45,16 +42,14 @@ int Overlaps(Fl_Group* g) {
   return pairs;
 }
 
-// A full click as the toolkit delivers it, so that radio grouping is real.
-void Click(Fl_Widget* w) {
+void Click(Fl_Widget* w) {  // as the toolkit delivers it, so that radio grouping is real
   Fl::e_x = w->x() + w->w() / 2, Fl::e_y = w->y() + w->h() / 2, Fl::e_keysym = FL_Button + 1;
   w->handle(FL_PUSH), w->handle(FL_RELEASE);
 }
 
-// Every value an option dialog edits, after setting them to *set if given.
-Values Options(const Values* set = nullptr) {
+Values Options(const Values& set = {}) {  // every value the option dialogs edit, set first if given
   Values now;
-  auto each = [&](auto&... f) { ((set ? f = (*set)[now.size()] : f, now.push_back(f)), ...); };
+  auto each = [&](auto&... f) { ((set.empty() ? f : f = set[now.size()], now.push_back(f)), ...); };
   each(plasmaAlpha, plasmaBeta, plasmaNoise, noiseSigma, noiseType, erodeTimes[0], erodeTimes[1],
        dilateTimes[0], dilateTimes[1], morviNoise, morviAlpha, morviBeta);
   return now;
@@ -82,27 +77,8 @@ class ControlWindowTest : public ::testing::Test {
   MyGlWin preview_{0, 0, 300, 300, "Landscape 3D View"};
 };
 
-// Showing the window starts a run: the settings and their widgets go back to
-// the defaults; the view, the colours, the drawing mode and the map stay.
-TEST_F(ControlWindowTest, ShowingStartsARunWithDefaultsButKeepsViewColoursAndMode) {
-  const Values sevens(12, 7);
-  Options(&sevens), maxWideness = 4096, maxHeight = 1020, currentTool = kBlurZone, displayZoom = 4;
-  brushSize = 12, brushHeight = 99, passRequest = exportRequest = closeRequest = 1, renderMode = 1;
-  cw_.maxWidenessChoice->value(4), cw_.maxHeightChoice->value(3), cw_.secondFilterChoice->value(1);
-  heightmap.assign(63, 63, 1, 1, 0), minColor = {10, 20, 30}, yaw = 30, Click(Tip("Blur Zone")), cw_.show();
-  EXPECT_EQ(Options(), V(1, 1, 100, 100, 0, 100, 100, 100, 100, 100, 3, 6.765));
-  EXPECT_EQ(V(maxWideness, maxHeight, currentTool, displayZoom, brushSize, brushHeight, passRequest,
-              exportRequest, closeRequest, yaw, minColor.g, renderMode, mapSize, cw_.renderingModeChoice->value(),
-              cw_.mapDimensionsChoice->value(), cw_.maxWidenessChoice->value(), cw_.maxHeightChoice->value(),
-              cw_.secondFilterChoice->value(), cw_.brushSizeSlider->value(), cw_.brushHeightSlider->value(),
-              cw_.fixDrawButton->value(),  // colour map entries 0 (black), 19 and 7 (white):
-              cw_.minColorButton->color(), cw_.midColorButton->color(), cw_.maxColorButton->color()),
-            V(1024, 255, kFixDraw, 1, 3, 10, 0, 0, 0, 30, 20, 1, 63, 1, 2, 2, 0, 4, 3, 10, 1, 0, 19, 7));
-}
-
-// Each button by its tooltip: its icon, its tool, and what a click
-// does to a 4 x 6 map: result(x, y) = source(map before, x, y).
-TEST_F(ControlWindowTest, ButtonsCarryTheirIconAndCommand) {
+// Each button by its tooltip: its icon, its tool, and a click's result(x, y) = source(before, x, y).
+TEST_F(ControlWindowTest, ButtonsCarryTheirIconAndCommandAndFitTheEditorToTheMap) {
   using I = ToolIcon;
   struct { const char* tip; I icon; int tool; std::function<int(const Heightmap&, int, int)> source = {}; } rows[] = {
       {"Paint Plain Brush", I::kPaintPlainBrush, kPaintPlainBrush}, {"Fix Draw", I::kFixDraw, kFixDraw},
@@ -119,21 +95,16 @@ TEST_F(ControlWindowTest, ButtonsCarryTheirIconAndCommand) {
   Heightmap before(4, 6, 1, 1);
   cimg_forXY(before, x, y) before(x, y) = static_cast<unsigned char>(x * 7 + y * 13 + x * y);
   for (const auto& r : rows) {
-    Fl_Button* b = Tip(r.tip);
     heightmap = before, currentTool = -1, brushHeight = 300.7;
-    const bool redrawn = Redraws([&] { Click(b); });
-    EXPECT_EQ(V(currentTool, redrawn || !r.source), V(r.tool, true)) << r.tip;
-    EXPECT_TRUE(r.icon == I(-1) || (b->image() == (Fl_Image*)ToolIconImage(r.icon) && !b->label())) << r.tip;
+    EXPECT_TRUE((Redraws([&] { Click(Tip(r.tip)); }) || !r.source) && currentTool == r.tool) << r.tip;
+    EXPECT_TRUE(r.icon == I(-1) || (Tip(r.tip)->image() == (Fl_Image*)ToolIconImage(r.icon) && !Tip(r.tip)->label()))
+        << r.tip;
     if (!r.source) continue;
     ASSERT_EQ(heightmap.width(), Str(r.tip).rfind("Rotate", 0) ? 4 : 6) << r.tip;
     cimg_forXY(heightmap, x, y) ASSERT_EQ(heightmap(x, y), r.source(before, x, y)) << r.tip << " " << x << "," << y;
   }
-}
-
-// Enlarge, Reduce and Change Size fit the editor to the map at the zoom, which
-// stays on the screen; a picture sets the map, its size choice and zoom 1; a
-// file that is no picture changes nothing and says why, once.
-TEST_F(ControlWindowTest, ZoomChangeSizeAndLoadImageFitTheEditorAndTheSizeChoice) {
+  // Enlarge, Reduce and Change Size fit the editor to the map at a zoom that fits the screen; a picture
+  // sets the map, its size choice and zoom 1; a file that is no picture changes nothing and says why, once.
   cimg_library::CImgDisplay display(100, 100, "Heightmap", 1, false, false);
   heightmap.assign(63, 63, 1, 1, 9), editorDisplay = &display;
   auto zoom = [&](const char* tip) {
@@ -156,18 +127,29 @@ TEST_F(ControlWindowTest, ZoomChangeSizeAndLoadImageFitTheEditorAndTheSizeChoice
               cw_.mapDimensionsChoice->value(), displayZoom), V(1, 63, 77, 2, 1));
 }
 
-// Every setting the preview draws with stores its value and redraws it.
-TEST_F(ControlWindowTest, ViewSettingsStoreTheirValueAndRedrawThePreview) {
+// Showing starts a run: settings and widgets go back to the defaults; view, colours, mode and map stay.
+// Then every setting the preview draws with stores its value and redraws it.
+TEST_F(ControlWindowTest, ShowingStartsARunAndViewSettingsStoreTheirValueAndRedrawThePreview) {
+  Options(Values(12, 7)), maxWideness = 4096, maxHeight = 1020, currentTool = kBlurZone, displayZoom = 4, brushSize = 12;
+  brushHeight = 99, passRequest = exportRequest = closeRequest = 1, renderMode = 1, yaw = 30;
+  cw_.maxWidenessChoice->value(4), cw_.maxHeightChoice->value(3), cw_.secondFilterChoice->value(1);
+  heightmap.assign(63, 63, 1, 1, 0), minColor = {10, 20, 30}, Click(Tip("Blur Zone")), cw_.show();
+  EXPECT_EQ(Options(), V(1, 1, 100, 100, 0, 100, 100, 100, 100, 100, 3, 6.765));
+  EXPECT_EQ(V(maxWideness, maxHeight, currentTool, displayZoom, brushSize, brushHeight, passRequest,
+              exportRequest, closeRequest, yaw, minColor.g, renderMode, mapSize, cw_.renderingModeChoice->value(),
+              cw_.mapDimensionsChoice->value(), cw_.maxWidenessChoice->value(), cw_.maxHeightChoice->value(),
+              cw_.secondFilterChoice->value(), cw_.brushSizeSlider->value(), cw_.brushHeightSlider->value(),
+              cw_.fixDrawButton->value(),  // colour map entries 0 (black), 19 and 7 (white):
+              cw_.minColorButton->color(), cw_.midColorButton->color(), cw_.maxColorButton->color()),
+            V(1024, 255, kFixDraw, 1, 3, 10, 0, 0, 0, 30, 20, 1, 63, 1, 2, 2, 0, 4, 3, 10, 1, 0, 19, 7));
   Fl_Choice *mode = cw_.renderingModeChoice, *wide = cw_.maxWidenessChoice, *high = cw_.maxHeightChoice;
   camX = 1, camY = 2, camZ = 3, yaw = 33;
   EXPECT_TRUE(Redraws([&] { mode->value(1), mode->do_callback(); }) && Redraws([&] { Click(cw_.resetViewButton); }));
   EXPECT_EQ(V(renderMode, camX, camY, camZ, yaw), V(1, 0, -0.8f, -2.7f, 33));
   const int widths[] = {256, 512, 1024, 2048, 4096}, heights[] = {255, 510, 765, 1020, 255};
-  for (int i = 4; i >= 0; --i) {
-    EXPECT_TRUE(Redraws([&] { wide->picked(wide->menu() + i); }));
-    EXPECT_TRUE(i == 4 || Redraws([&] { high->picked(high->menu() + i); }));
-    EXPECT_EQ(V(maxWideness, maxHeight), V(widths[i], heights[i]));
-  }
+  auto pick = [&](Fl_Choice* c, int i) { return Redraws([&] { c->picked(c->menu() + i); }); };
+  for (int i = 4; i >= 0; --i)  // Maximum Height is at its last entry already
+    EXPECT_TRUE(pick(wide, i) && (i == 4 || pick(high, i)) && maxWideness == widths[i] && maxHeight == heights[i]) << i;
   struct { Fl_Button* button; Rgb* field; const char* title; } colours[] = {
       {cw_.minColorButton, &minColor, "Select Minimum Color"}, {cw_.midColorButton, &meanColor, "Select Middle Color"},
       {cw_.maxColorButton, &maxColor, "Select Maximum Color"}};
@@ -180,9 +162,8 @@ TEST_F(ControlWindowTest, ViewSettingsStoreTheirValueAndRedrawThePreview) {
   }
 }
 
-// Each "Options..." button opens the dialog of its entry (twice: the second
-// replaces the first). It shows the value in use, not its built-in one, and
-// Apply stores its slider into that value only.
+// Each "Options..." button opens its entry's dialog (twice: the second replaces the first), showing
+// the value in use, not its built-in one; Apply stores its slider into that value only.
 TEST_F(ControlWindowTest, OptionsButtonsOpenTheEntrysDialogThatStoresIntoItsOwnValue) {
   Fl_Choice *gen = cw_.generatorChoice, *first = cw_.firstFilterChoice, *second = cw_.secondFilterChoice;
   const char *erode = "Times you Want to Apply Erode Filter", *dilate = "Times you Want to Apply Dilate Filter";
@@ -191,21 +172,19 @@ TEST_F(ControlWindowTest, OptionsButtonsOpenTheEntrysDialogThatStoresIntoItsOwnV
   struct { Fl_Choice* choice; int entry; const char *title, *slider, *tip;
            int option; double min, max, inUse, applied; } rows[] = {
       {gen, 0, plasma, "Alpha", alpha, 0, 0, 4, 2.5, 0.75}, {gen, 0, plasma, "Beta", beta, 1, 0, 4, 3.25, 1.5},
-      {gen, 0, plasma, "Noise", noise, 2, 1, 1000, 7, 420},
       {gen, 1, "Noise Options", "Sigma", "Sigma Parameter for Noise", 3, 1, 2000, 1500, 33},
       {first, 1, er, "Times", erode, 5, 1, 1000, 17, 5}, {second, 1, er, "Times", erode, 6, 1, 1000, 23, 600},
       {first, 2, di, "Times", dilate, 7, 1, 1000, 9, 44}, {second, 2, di, "Times", dilate, 8, 1, 1000, 999, 2},
       {gen, 2, morvi, "Noise", noise, 9, 1, 1000, 55, 250}, {gen, 2, morvi, "Alpha", alpha, 10, 1, 10, 7, 2},
-      {gen, 2, morvi, "Beta", beta, 11, 1, 10, 1.005, 9.5}};
+      {gen, 0, plasma, "Noise", noise, 2, 1, 1000, 7, 420}, {gen, 2, morvi, "Beta", beta, 11, 1, 10, 1.005, 9.5}};
   auto open = [&](Fl_Choice* choice, int entry) {  // by the button beside the choice
     choice->value(entry);
-    for (Fl_Widget* w : Leaves(cw_.window))
-      if (Str(w->label()) == "Options..." && w->y() == choice->y()) Click(w), Click(w);
+    for (Fl_Widget* w : Leaves(cw_.window)) if (Str(w->label()) == "Options..." && w->y() == choice->y()) Click(w), Click(w);
     return Fl::first_window();  // the one shown last
   };
   for (const auto& r : rows) {
     Values options = {3.5, 0.5, 640, 77, 2, 61, 62, 63, 64, 65, 4, 2.5};
-    options[r.option] = r.inUse, Options(&options);
+    options[r.option] = r.inUse, Options(options);
     Fl_Window* d = open(r.choice, r.entry);
     auto* v = static_cast<Fl_Valuator*>(Named(d, r.slider));
     EXPECT_EQ(Str(d->label()) + "/" + Str(v->tooltip()), std::string(r.title) + "/" + r.tip);
@@ -213,12 +192,10 @@ TEST_F(ControlWindowTest, OptionsButtonsOpenTheEntrysDialogThatStoresIntoItsOwnV
     v->value(r.applied), Named(d, "Apply")->do_callback(), options[r.option] = r.applied;
     EXPECT_EQ(Options(), options) << r.title << " " << r.slider;
   }
-  for (int entry : {0, 3, 4}) open(first, entry), open(second, entry);  // no options: nothing opens
   EXPECT_EQ(Fl::next_window(Fl::next_window(Fl::first_window())), nullptr);  // only ours are shown
   // The noise kind is shown and stored; the close box stores nothing.
   Fl_Choice* type = static_cast<Fl_Choice*>(Named(open(gen, 1), "Noise Type:"));
-  EXPECT_EQ(Str(type->text(0)) + type->text(1) + type->text(2) + "/" + type->text(),
-            "GaussianUniformSalt+Pepper/Salt+Pepper");
+  EXPECT_EQ(Str(type->text(0)) + type->text(1) + type->text(2) + "/" + type->text(), "GaussianUniformSalt+Pepper/Salt+Pepper");
   type->value(1), Named(type->window(), "Apply")->do_callback();
   static_cast<Fl_Choice*>(Named(open(gen, 1), "Noise Type:"))->value(0), Fl::first_window()->do_callback();
   EXPECT_EQ(V(noiseType, noiseSigma), V(1, 77));

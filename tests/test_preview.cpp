@@ -36,17 +36,15 @@ class PreviewTest : public ::testing::Test, public MyGlWin {
     show(), wait_for_expose();
   }
   void TestBody() override {}
-  void Frame() {
-    make_current(), draw(), glFinish(), glReadBuffer(GL_BACK), glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, w(), h(), GL_RGB, GL_UNSIGNED_BYTE, pixels_.data());
+  void Frame() {  // rows of 400 pixels need no packing change; a double-buffered window reads its back
+    make_current(), draw(), glFinish(), glReadPixels(0, 0, w(), h(), GL_RGB, GL_UNSIGNED_BYTE, pixels_.data());
   }
-  // The colour of the last frame at (x, y) from the bottom left; -1 outside.
-  int At(int x, int y) const {
+  int At(int x, int y) const {  // the last frame's colour at (x, y) from the bottom left; -1 outside
     const int i = (y * w() + x) * 3;
     return x < 0 || y < 0 || x >= w() || y >= h() ? -1 : pixels_[i] << 16 | pixels_[i + 1] << 8 | pixels_[i + 2];
   }
-  // Where preview point (X, Y, Z) appears: turned by the pitch about x, then by
-  // the yaw about y, moved by the camera, seen at 60 degrees (cot 30 = sqrt 3).
+  // Where (X, Y, Z) appears: turned by the pitch about x, then the yaw about y, moved by the camera, seen
+  // at 60 degrees (cot 30 = sqrt 3).
   std::pair<int, int> Project(double X, double Y, double Z) const {
     const double a = (pitch + pitchDrag) * M_PI / 180, b = (yaw + yawDrag) * M_PI / 180;
     const double y1 = Y * std::cos(a) - Z * std::sin(a), z1 = Y * std::sin(a) + Z * std::cos(a);
@@ -54,8 +52,7 @@ class PreviewTest : public ::testing::Test, public MyGlWin {
     const double f = std::sqrt(3.0) / -(z2 + camZ), aspect = double(w()) / h();
     return {int((1 + f / aspect * (x2 + camX)) * w() / 2), int((1 + f * (y1 + camY)) * h() / 2)};
   }
-  // The event as the toolkit hands it over; a used event, and only that, redraws.
-  int Send(int event, int x, int y, int state, int button = 0) {
+  int Send(int event, int x, int y, int state, int button = 0) {  // a used event, and only that, redraws
     Fl::e_x = x, Fl::e_y = y, Fl::e_state = state, Fl::e_keysym = FL_Button + button, clear_damage();
     const int used = handle(event);
     EXPECT_EQ(damage() != 0, used != 0) << "event " << event;
@@ -66,15 +63,13 @@ class PreviewTest : public ::testing::Test, public MyGlWin {
 
 }  // namespace
 
-// The lowest samples stand at height 0 in the low colour; a quadrant 60 above
-// them at 60 / 255 * sy in the ramp's colour there. The larger export setting
-// spans 2 preview units (sx = 1 or sy = 2), the other keeps its ratio to it.
-TEST_F(PreviewTest, ARaisedQuadrantAppearsWhereTheViewPutsItInTheColourOfItsHeight) {
-  heightmap.assign(249, 249, 1, 1, 40);
+// The lowest samples stand at height 0 in the low colour, a quadrant 60 above at 60 / 255 * sy in the ramp's
+// colour; the larger export setting spans 2 preview units (sx = 1 or sy = 2), the other keeps its ratio.
+TEST_F(PreviewTest, TerrainShowsWhereTheViewPutsItInItsHeightsColourOrAsABlueGridAndTheMouseTurnsIt) {
+  heightmap.assign(249, 249, 1, 1, 40), minColor = {200, 40, 10}, meanColor = {20, 100, 60}, maxColor = {0, 0, 250};
   cimg_forXY(heightmap, x, y) if (x > 124 && y < 124) heightmap(x, y) = 100;
-  minColor = {200, 40, 10}, meanColor = {20, 100, 60}, maxColor = {0, 0, 250};
-  struct { float yaw, yawDrag, pitch, pitchDrag; int wide, high; } views[] = {{0, 0, 20, 0, 1024, 255},
-      {30, 60, 5, 15, 4096, 255}, {270, 0, 20, 0, 2048, 765}, {0, 0, 25, 0, 512, 1020}};
+  struct { float yaw, yawDrag, pitch, pitchDrag; int wide, high; } views[] = {{30, 60, 5, 15, 4096, 255},
+      {270, 0, 20, 0, 2048, 765}, {0, 0, 25, 0, 512, 1020}, {0, 0, 20, 0, 1024, 255}};  // the last: defaults
   for (auto v : views) {  // yaw 30 + 60, pitch 5 + 15: a drag in progress turns the view too
     yaw = v.yaw, yawDrag = v.yawDrag, pitch = v.pitch, pitchDrag = v.pitchDrag;
     maxWideness = v.wide, maxHeight = v.high, Frame();
@@ -84,12 +79,7 @@ TEST_F(PreviewTest, ARaisedQuadrantAppearsWhereTheViewPutsItInTheColourOfItsHeig
     EXPECT_TRUE(Near(At(0, h() - 1), kSky) && Near(At(gx, gy), 0xc8280a) && Near(At(rx, ry), Ramp(top)))
         << std::hex << At(gx, gy) << " " << At(rx, ry) << " want " << Ramp(top) << " at yaw " << yaw + yawDrag;
   }
-}
-
-// Blue lines along every grid edge of a 9 x 9 map (sample c at X = (c - 4) /
-// 4.5), nothing inside the cells; a map that is not square draws nothing.
-TEST_F(PreviewTest, WireModeDrawsEachGridEdgeInBlueAndNothingElse) {
-  heightmap.assign(9, 9, 1, 1, 90), renderMode = 1, pitch = 60, camY = 0, Frame();
+  heightmap.assign(9, 9, 1, 1, 90), renderMode = 1, pitch = 60, camY = 0, Frame();  // wire: the grid's edges only
   auto seen = [&](double c, double r, int reach) {  // the first colour but the sky near (c, r)
     const auto [x, y] = Project((c - 4) / 4.5, 0, (r - 4) / 4.5);
     for (int dx = -reach; dx <= reach; ++dx) for (int dy = -reach; dy <= reach; ++dy)
@@ -100,13 +90,11 @@ TEST_F(PreviewTest, WireModeDrawsEachGridEdgeInBlueAndNothingElse) {
   for (int i = 0; i < 9; ++i) for (int j = 0; j < 8; ++j)
       EXPECT_EQ(std::vector<int>({seen(j + 0.5, i, 1), seen(i, j + 0.5, 1), seen(j + 0.5, i + 0.5, 0)}),
                 std::vector<int>({kBlue, kBlue, kSky})) << i << " " << j;
-  heightmap.assign(40, 30, 1, 1, 90), Frame();
+  heightmap.assign(40, 30, 1, 1, 90), Frame();  // a map that is not square draws nothing
   EXPECT_TRUE(Near(At(200, 100), kSky));
-}
-
-TEST_F(PreviewTest, MouseTurnsFromTheDragAnchorAndZoomsByFixedSteps) {
+  // The mouse turns from the drag's anchor and zooms by fixed steps.
   using F = std::vector<float>;
-  yaw = 5, pitch = 7, Send(FL_PUSH, 100, 100, FL_BUTTON1, 1), Send(FL_DRAG, 103, 103, FL_BUTTON1);
+  yaw = 5, pitch = 7, camZ = -2.7f, Fl::e_dy = -3, Send(FL_PUSH, 100, 100, FL_BUTTON1, 1), Send(FL_DRAG, 103, 103, FL_BUTTON1);
   EXPECT_EQ(Send(FL_DRAG, 130, 90, FL_BUTTON1), 1);  // from the anchor, not the last event
   for (int extra : {FL_SHIFT, FL_CTRL, FL_ALT, FL_BUTTON3})  // held: neither turns nor zooms
     EXPECT_EQ(Send(FL_DRAG, 150, 150, FL_BUTTON1 | extra) + Send(FL_DRAG, 1, 250, FL_BUTTON2 | extra), 0);
@@ -118,7 +106,6 @@ TEST_F(PreviewTest, MouseTurnsFromTheDragAnchorAndZoomsByFixedSteps) {
     for (int i = 0; i < 4; ++i) EXPECT_TRUE(Send(FL_DRAG, i * 10, ys[i], state) && camZ == (i % 3 ? 1 : .5f)) << i;
     EXPECT_TRUE(Send(FL_RELEASE, 0, 0, 0, button) == 0 && yaw == 35);  // only the left folds yawDrag
   }
-  Fl::e_dy = -3;
   EXPECT_EQ(Send(FL_MOUSEWHEEL, 0, 0, 0) + Send(FL_KEYBOARD, 0, 0, 0) + Send(FL_PUSH, 1, 1, 0), 1);
   EXPECT_EQ(camZ, -2.5f);
 }
