@@ -1,6 +1,5 @@
-// Writes the map text a run hands to the host after loading one image file,
-// from a fresh run's settings: the same program built for Linux and for
-// Windows must write the same bytes.
+// Writes the map text a fresh run hands to the host after loading one image
+// file: the Linux and Windows builds must write the same bytes.
 //   map_text_of_image IMAGE OUT
 #include <cstdio>
 #include <fstream>
@@ -17,6 +16,5 @@ int main(int argc, char** argv) {
   if (!r.ok) return std::fprintf(stderr, "map_text_of_image: %s\n", r.message.c_str()), 1;
   mapSize = mapSizeTable[index];
   std::ofstream out(argv[2], std::ios::binary);
-  out << BuildMapText(MapTextForm::Host);
-  return out ? 0 : 1;
+  return out << BuildMapText(MapTextForm::Host) ? 0 : 1;
 }
