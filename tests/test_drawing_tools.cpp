@@ -1,5 +1,4 @@
-// The brush tools and the terrain commands, against the operations they are
-// defined by, replayed on the same random numbers.
+// The brush tools and terrain commands against their defining operations, same random numbers.
 #include <FL/Fl_Value_Output.H>
 #include <gtest/gtest.h>
 
@@ -13,15 +12,13 @@
 #include "ui/control_window.h"
 #include "ui/terrain_commands.h"
 
-// From the whole-map operations' tests.
 int Count(const Heightmap& map, unsigned char v);
 Heightmap Varied(int side);
 void ExpectSameAsChain(const std::function<void(Heightmap&)>& made,
                        const std::function<void(Heightmap&)>& chain, Heightmap start);
 
-// Erosion spreads the maximum over zeros, dilation zeros over the rest: a
-// diamond of radius r (2r(r + 1) + 1 samples), cut at the edges, each slot
-// with its own counts. Generate Map takes the size, generator and both slots.
+// Erosion spreads the maximum over zeros, dilation zeros over the rest: a diamond of radius r
+// (2r(r + 1) + 1 samples), cut at the edges. Generate Map takes size, generator and both slots.
 TEST(FilterSlots, UseTheirOwnCountsAndBlurWithSigmaOne) {
   ResetDefaults();
   erodeTimes[0] = 2, erodeTimes[1] = 5, dilateTimes[0] = 1, dilateTimes[1] = 4;
@@ -60,18 +57,15 @@ TEST(Brush, IsTheSquareAroundThePointerCutToTheMapAndReadsMaxMinAndMean) {
               window.brushMeanOutput->value() == 5);
 }
 
-// Paint moves half-way to the tool height and stops short by truncation; the
-// bump is 255 - f * height, f = (a^2 + c^2) / 2 with a and c running -1..1
-// across the square, stretched to 0..height, blurred, then added or taken
-// away with saturation. Nothing outside the square changes.
+// Paint moves half-way to the tool height, truncated; the bump is 255 - f * height, f = (a^2 +
+// c^2) / 2, a and c running -1..1 across the square, stretched to 0..height, blurred, then added
+// or taken away with saturation. Nothing outside the square changes.
 TEST(BrushTools, PaintRaiseAndLowerTheSquareByTheirDefinitions) {
   Heightmap map(32, 32, 1, 1, 0);
   std::vector<int> seen;
   map(11, 11) = 20;
-  for (int pass = 0; pass < 5; ++pass) {
+  for (int pass = 0; pass < 5; ++pass, seen.insert(seen.end(), {map(11, 11), map(12, 11)}))
     ApplyTool(map, kPaintPlainBrush, BrushRect{11, 11, 12, 11}, 10);
-    seen.insert(seen.end(), {map(11, 11), map(12, 11)});
-  }
   EXPECT_EQ(seen, std::vector<int>({15, 5, 12, 7, 11, 8, 10, 9, 10, 9}));
   EXPECT_EQ(map.sum(), 19);
   struct { int tool, ground, mx, my, b; double height; } rows[] = {

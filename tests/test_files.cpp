@@ -1,5 +1,4 @@
-// The user's files: images loaded and saved, the map exported and handed to
-// the host, with the platform's dialogs and message boxes scripted; the exports.
+// Images loaded and saved, the map exported and handed to the host (scripted dialogs); the exports.
 #include <FreeImage.h>
 #include <dlfcn.h>
 #include <gtest/gtest.h>
@@ -31,8 +30,7 @@ Heightmap Ramp(int side) { return Heightmap(side, side, 1, 1).fill("(2 * x + y) 
 bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), {});
+  return {std::istreambuf_iterator<char>(std::ifstream(path, std::ios::binary).rdbuf()), {}};
 }
 
 // Writes past `bytes` fail with EFBIG, as on a full disk.
@@ -44,7 +42,6 @@ template <typename F> auto WithFileSizeLimit(rlim_t bytes, F f) {
   return setrlimit(RLIMIT_FSIZE, &old), result;
 }
 
-// A private temporary directory, which must end up empty, and the user's folder.
 class Files : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -57,8 +54,7 @@ class Files : public ::testing::Test {
   }
   std::string User(const std::string& name) { return user + "/" + name; }
   std::size_t UserFiles() const { return std::distance(fs::directory_iterator(user), {}); }
-  // A w x h image saved by its extension: channel c (red, green, blue, alpha)
-  // of pixel (x, y) from the top is value(x, y, c).
+  // An image saved by its extension: channel c (RGBA) of (x, y) from the top is value(x, y, c).
   std::string Make(const std::string& name, FREE_IMAGE_TYPE type, int bpp, int w, int h,
                    const std::function<unsigned(int, int, int)>& value, int flags = 0) {
     FIBITMAP* b = FreeImage_AllocateT(type, w, h, bpp);
@@ -72,9 +68,8 @@ class Files : public ::testing::Test {
           if (wide) reinterpret_cast<WORD*>(line)[at] = static_cast<WORD>(value(x, y, c));
           else line[at] = static_cast<BYTE>(value(x, y, c));
         }
-    const std::string path = User(name);
-    EXPECT_TRUE(FreeImage_Save(FreeImage_GetFIFFromFilename(path.c_str()), b, path.c_str(), flags));
-    return FreeImage_Unload(b), path;
+    EXPECT_TRUE(FreeImage_Save(FreeImage_GetFIFFromFilename(name.c_str()), b, User(name).c_str(), flags));
+    return FreeImage_Unload(b), User(name);
   }
 
   // Into a 5 x 5 map of 7s with index 3, so that untouched output shows.
@@ -100,10 +95,9 @@ class Files : public ::testing::Test {
   int index = 0;
 };
 
-// The side: the largest within 1.3 of the longer image side. Quadrants blue,
-// yellow / red, green (Rec. 709 luma 18, 237 / 54, 182): a crop, a letterbox or
-// a flip shows in some quadrant. Deep colour loads as its 32-bit conversion
-// (each channel's high byte), 16-bit grey as v / 257.
+// The side: the largest within 1.3 of the longer image side. Quadrants blue, yellow / red,
+// green (luma 18, 237 / 54, 182) show a crop, letterbox or flip. Deep colour loads as its
+// 32-bit conversion (each channel's high byte), 16-bit grey as v / 257.
 TEST_F(Files, ImagesLoadAsLuminanceStretchedToThePickedSize) {
   const struct { int m, index; } sides[] = {{10000, 0}, {192, 0}, {191, 1}, {97, 1}, {96, 2}, {49, 2},
                                             {48, 3}, {25, 3}, {24, 4}, {13, 4}, {12, 0}, {1, 0}};
@@ -142,8 +136,7 @@ std::vector<std::string> freeImageSaid;
 // A failed load changes nothing and says why, once; FreeImage meeting one fault
 // twice (header read and full read of a cut progressive JPEG) is heard once.
 TEST_F(Files, UnreadableOrHugeImagesChangeNothingAndSayWhyOnce) {
-  std::ofstream(User("noext")) << "not an image";
-  std::ofstream(User("text.bmp")) << "not an image";
+  for (const char* name : {"noext", "text.bmp"}) std::ofstream(User(name)) << "not an image";
   const std::string cut = Make("cut.png", FIT_BITMAP, 24, 64, 64, [](int x, int y, int c) { return x * y + c; });
   fs::resize_file(cut, fs::file_size(cut) / 2);
   // A real 9000 x 8000 PNG cut after its header: only a header read tells its size.
@@ -152,9 +145,8 @@ TEST_F(Files, UnreadableOrHugeImagesChangeNothingAndSayWhyOnce) {
   // Found by fuzzing: a PGM 55 million pixels long ran the rescale out of memory.
   std::ofstream(User("long.pgm"), std::ios::binary)
       << std::string("P5\x0e\xd3\xca\x06" "55111111\x0e" "1\x9c" "11\0\0a\0", 22);
-  const struct { const char* name; const char* why; } rows[] = {
-      {"noext", "not in an image format"}, {"cut.png", "could not be read"},
-      {"huge.png", "9000 x 8000 pixels"}, {"long.pgm", "too large"}};
+  const struct { const char* name; const char* why; } rows[] = {{"noext", "not in an image format"},
+      {"cut.png", "could not be read"}, {"huge.png", "9000 x 8000 pixels"}, {"long.pgm", "too large"}};
   for (auto row : rows) {
     ImageFileResult r = Load(User(row.name));
     EXPECT_TRUE(!r.ok && Has(r.message, row.why) && index == 3 && map.width() == 5 && map(2, 2) == 7)
@@ -172,9 +164,8 @@ TEST_F(Files, UnreadableOrHugeImagesChangeNothingAndSayWhyOnce) {
   EXPECT_EQ(freeImageSaid, std::vector<std::string>{"2Premature end of JPEG file"});
 }
 
-// The save writes 8-bit grey, top row on top, which loads back. Nothing is written
-// when the name or format rules the save out; a save that fails half-way or whose
-// format FreeImage cannot read back keeps the old file.
+// The save writes 8-bit grey, top row on top. Nothing is written when the name or format rules
+// it out; a save that fails half-way or that FreeImage cannot read back keeps the old file.
 TEST_F(Files, ImageSaveWritesGreyOrSaysWhyAndKeepsTheOldFile) {
   const struct { const char* name; const char* why; } rows[] = {
       {"plain", "no extension"}, {"map.zzz", "no image format"}, {"map.pcx", "cannot store"},
@@ -196,7 +187,6 @@ TEST_F(Files, ImageSaveWritesGreyOrSaysWhyAndKeepsTheOldFile) {
   fake.saveAnswers = {User("map.png")}, heightmap = Ramp(63);
   ControlWindow().SaveImage(nullptr, nullptr);
   EXPECT_TRUE(fake.messages.empty() && fake.saveDialogs.at(0).title == "Save Image file");
-  // The chooser adds "(patterns)" to each type name: a name must not end in them already.
   EXPECT_EQ(platform::ToolkitFilterText(SaveImageFilters()).substr(0, 18), "Bitmap file\t*.bmp\n");
   ASSERT_TRUE(Load(User("map.png")).ok && index == 2);
   EXPECT_LE((cimg_library::CImg<int>(map) - cimg_library::CImg<int>(Ramp(63))).abs().max(), 8);
@@ -208,12 +198,10 @@ TEST_F(Files, ImageSaveWritesGreyOrSaysWhyAndKeepsTheOldFile) {
 
 std::vector<std::string> received;
 
-// Cancelled: nothing written or said. A failed write keeps the old file whole
-// and leaves nothing behind. Replacing a file keeps its mode, the link to it,
-// its other names, a name with no room for a longer temporary one, and its
-// protection: root may write anything, so those cases run as an ordinary user
-// in a child, which answers with one bit per case that went wrong. The
-// hand-off gives the host the text with its NUL in one call.
+// Cancelled: nothing written or said. A failed write keeps the old file whole. Replacing a
+// file keeps its mode, link, other names, a name with no room for a temporary one, and its
+// protection (checked as an ordinary user in a child answering one bit per wrong case).
+// The hand-off gives the host the text with its NUL in one call.
 TEST_F(Files, ExportAndHandOffWriteTheTextOrSayWhyAndKeepTheOldFileItsModeAndLinks) {
   heightmap = Ramp(63), mapSize = 63;
   const std::string text = BuildMapText(MapTextForm::File), path = User("landscape");
@@ -237,15 +225,14 @@ TEST_F(Files, ExportAndHandOffWriteTheTextOrSayWhyAndKeepTheOldFileItsModeAndLin
   for (const std::string& p : {path, secret, target, b, longName, fresh}) EXPECT_EQ(ReadAll(p), text) << p;
   struct stat st{};
   auto mode = [&](const std::string& p) { return stat(p.c_str(), &st) == 0 ? st.st_mode & 07777 : 0; };
-  const mode_t mask = umask(022);
-  umask(mask);
+  mode_t mask;
+  umask(mask = umask(022));
   EXPECT_TRUE(mode(secret) == 0640 && mode(fresh) == (0666 & ~mask) && mode(b) && st.st_nlink == 2);
   EXPECT_TRUE(lstat(link.c_str(), &st) == 0 && S_ISLNK(st.st_mode));
   EXPECT_EQ(UserFiles(), 8u);  // no temporary file left beside them
 
   hostCallback = [](PluginCallbackData d) { received.push_back(std::to_string(d.kind) + std::string(d.text, d.size)); };
-  EXPECT_EQ(PassToHost(), 1);
-  EXPECT_EQ((hostCallback = nullptr, PassToHost()), 0);  // no host connected: never called, the user is told
+  EXPECT_TRUE(PassToHost() == 1 && (hostCallback = nullptr, PassToHost()) == 0);
   EXPECT_EQ(received, std::vector<std::string>{"1" + BuildMapText(MapTextForm::Host) + '\0'});
   ExpectWarnings({{"No host", ""}});
 

@@ -1,7 +1,7 @@
-// The whole-map operations, and the generators made of them, replayed on the
-// same random numbers; resampling.
+// The whole-map operations and the generators made of them, on the same random numbers; resampling.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <functional>
@@ -12,11 +12,7 @@
 #include "terrain/resample.h"
 
 // Shared with the brush tools' tests.
-int Count(const Heightmap& map, unsigned char v) {
-  int n = 0;
-  for (unsigned char s : map) n += s == v;
-  return n;
-}
+int Count(const Heightmap& map, unsigned char v) { return std::count(map.begin(), map.end(), v); }
 
 Heightmap Varied(int side) { return Heightmap(side, side, 1, 1).fill("(60+5*x+11*y+x*y)%256", true); }
 
@@ -37,9 +33,8 @@ TEST(StoreWrapped, TruncatesThenKeepsTheLowByteAndZeroesOutOfRange) {
   for (int i = 0; i < 13; ++i) EXPECT_EQ(StoreWrapped(in[i]), out[i]) << in[i];
 }
 
-// On a flat 128 map: Gaussian of spread sigma, uniform in [-sigma, sigma]
-// (spread sigma / sqrt 3), salt and pepper setting sigma percent of the
-// samples to the map's extremes (0 and 255 on a flat map), half each way.
+// On a flat 128 map: Gaussian of spread sigma, uniform in [-sigma, sigma] (spread sigma / sqrt 3),
+// salt and pepper setting sigma % of samples to the map's extremes (flat: 0, 255), half each way.
 TEST(AddNoise, EachKindHasItsSpreadAroundTheOldValue) {
   for (int kind : {kGaussian, kUniform}) {
     Heightmap map(200, 200, 1, 1, 128);
@@ -65,10 +60,8 @@ TEST(DrawPlasma, BlendsTheCornersAndDisplacesByHalfDiagonalTimesAlphaPlusBeta) {
   Heightmap map = Varied(33);
   map(0, 0) = 10, map(32, 0) = 90, map(0, 32) = 170, map(32, 32) = 250;
   DrawPlasma(map, 32768, 32768, 0, 0, 0, 0);  // swapped corners, clamped to the map
-  cimg_forXY(map, x, y) {
-    const double u = x / 32.0, v = y / 32.0;
-    ASSERT_NEAR(map(x, y), (10 * (1 - u) + 90 * u) * (1 - v) + (170 * (1 - u) + 250 * u) * v, 8) << x << "," << y;
-  }
+  auto blend = [](double u, double v) { return (10 * (1 - u) + 90 * u) * (1 - v) + (170 * (1 - u) + 250 * u) * v; };
+  cimg_forXY(map, x, y) ASSERT_NEAR(map(x, y), blend(x / 32.0, y / 32.0), 8) << x << "," << y;
   Heightmap a(2, 2, 1, 1, 100), b(a), c(a), d(a);
   std::srand(1), DrawPlasma(a, 0, 0, 1, 1, 3, 0), std::srand(2), DrawPlasma(b, 0, 0, 1, 1, 3, 0);
   std::srand(1), DrawPlasma(c, 0, 0, 1, 1, 0, 3), std::srand(2), DrawPlasma(d, 0, 0, 1, 1, 0, 3);
@@ -81,9 +74,7 @@ TEST(PixelOps, SqrtPowNormalizeNegateAndBlurFollowTheirDefinitions) {
   EXPECT_EQ(Count(Normalize(map, 9, 255), 0), 256);  // flat
   map.fill(10)(5, 5) = 20, map(6, 5) = 15;
   EXPECT_TRUE(Normalize(map, 40, 240)(5, 5) == 240 && map(6, 5) == 140 && Count(map, 40) == 254);
-  cimg_forX(ramp, x) ramp(x) = x;
-  Negate(ramp);
-  cimg_forX(ramp, x) ASSERT_EQ(ramp(x), 255 - x);
+  EXPECT_EQ(Negate(ramp.fill("x", true)), Heightmap(256, 1, 1, 1).fill("255 - x", true));
   // CImg's own deriche on the byte map, x stored before y reads it.
   map.assign(97, 152);
   cimg_forXY(map, x, y) map(x, y) = (x * 3 + y * y) % 256;
@@ -114,8 +105,7 @@ TEST(Generators, FollowTheirChainOfOperationsWithTheGivenOptions) {
   }, Varied(63));
 }
 
-// Catmull-Rom reproduces a plane (at the single-precision source position,
-// truncated) and passes through the samples.
+// Catmull-Rom reproduces a plane (single-precision source position, truncated) and the samples.
 TEST(Resample, ReproducesPlanesAndSamplesAndWrapsItsOvershoot) {
   Heightmap map(32, 32, 1, 1), random(16, 24), doubled, step(16, 16, 1, 1), same = Varied(16);
   cimg_forXY(map, x, y) map(x, y) = static_cast<unsigned char>(3 * x + 5 * y);

@@ -1,5 +1,4 @@
-// The map text (exact bytes, the layout as the host reads it back, number
-// formatting against printf) and the host's checks of what it is handed.
+// The map text (bytes, layout as the host reads it, numbers against printf); the host's checks.
 #include <gtest/gtest.h>
 
 #include <cfloat>
@@ -34,8 +33,7 @@ TEST(NumberFormat, MatchesPrintfIncludingTiesAndNegatives) {
     EXPECT_EQ(std::string(fast, numfmt::FormatInt(fast, v)), std::to_string(v));
 }
 
-// A flat 16-sample map at 256 units: vertices step 16 from -128, polygon corners
-// (c+1, r), (c+1, r+1), (c, r+1), (c, r) with their texture coordinates on one line.
+// 16 flat samples at 256 units: vertices step 16 from -128; corners (c+1, r), (c+1, r+1), (c, r+1), (c, r).
 TEST(MapText, WorkedExampleGivesItsExactBytes) {
   heightmap.assign(16, 16, 1, 1, 7), mapSize = 16, maxWideness = 256, maxHeight = 255;
   const std::string text = BuildMapText(MapTextForm::File);
@@ -52,9 +50,8 @@ TEST(MapText, WorkedExampleGivesItsExactBytes) {
   EXPECT_EQ(text.substr(text.size() - end.size()), end);
 }
 
-// Sides above 32 are cut into (n - 1) / 31 tiles a side of 32 samples overlapping
-// by one, x and z step wideness / n, heights (v - lowest) * (height / 255). The
-// heightmap's side wins over mapSize; 62 would cut a tile past the edge: one object.
+// Sides above 32: (n - 1) / 31 tiles a side of 32 samples overlapping by one (62 would cut past
+// the edge: one). x, z step wideness / n, heights (v - lowest) * (height / 255); side over mapSize.
 TEST(MapText, HostReadsTheTilesScalesAndHeightsOfEverySize) {
   const int cases[][3] = {{249, 1024, 255}, {125, 4096, 510}, {63, 2048, 1020}, {62, 1024, 255},
                           {32, 256, 765}, {16, 512, 255}};

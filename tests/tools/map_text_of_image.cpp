@@ -1,6 +1,5 @@
-// Writes the map text a fresh run hands to the host after loading one image
-// file: the Linux and Windows builds must write the same bytes.
-//   map_text_of_image IMAGE OUT
+// map_text_of_image IMAGE OUT: the map text a fresh run hands to the host after loading
+// IMAGE; the Linux and Windows builds must write the same bytes.
 #include <cstdio>
 #include <fstream>
 
