@@ -1,11 +1,9 @@
 // libFuzzer target: the stand-in host's reader of map texts it receives.
-#include <cstddef>
-#include <cstdint>
 #include <string>
 
 #include "host/map_text_reader.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size) {
   std::string text(reinterpret_cast<const char*>(data), size);
   MapSummary summary;
   std::string error;

@@ -10,20 +10,9 @@
 
 namespace {
 
-// The filter string as the dialog reads it: pairs split at NULs, up to the
-// empty string that ends the list; `bytes` counts what the list spans.
-std::vector<std::string> FilterParts(const char* p, std::size_t* bytes) {
-  std::vector<std::string> parts;
-  for (*bytes = 1; *p; p += parts.back().size() + 1) {
-    parts.emplace_back(p);
-    *bytes += parts.back().size() + 1;
-  }
-  return parts;
-}
-
 TEST(DialogRecord, OldestLayoutTitleFlagsAndTheFilterPairsInOrder) {
   struct Case { bool save; const char* title; std::vector<platform::FileFilter> filters; DWORD flags;
-                std::vector<std::string> some; };  // parts 0, 1, 2, 3, last two
+                std::vector<std::string> some; };  // parts 0, 1, 2, 3, 12, 13 of 14
   const Case cases[] = {
       {false, kLoadImageTitle, LoadImageFilters(), OFN_FILEMUSTEXIST,
        {"All supported image files",
@@ -37,28 +26,21 @@ TEST(DialogRecord, OldestLayoutTitleFlagsAndTheFilterPairsInOrder) {
     char file[platform::kDialogFileBuffer] = {0};
     const std::string filter = platform::Win32Filter(c.filters);
     OPENFILENAMEA ofn = platform::DialogRecord(c.save, c.title, filter, file);
-    EXPECT_EQ(ofn.lStructSize, 76u);
-    EXPECT_EQ(ofn.Flags, c.flags);
-    EXPECT_STREQ(ofn.lpstrTitle, c.title);
-    EXPECT_EQ(ofn.lpstrFile, file);
-    EXPECT_EQ(ofn.nMaxFile, 1024u);
-    EXPECT_EQ(ofn.nFilterIndex, 1u);
+    EXPECT_TRUE(ofn.lStructSize == 76 && ofn.Flags == c.flags && ofn.lpstrFile == file &&
+                ofn.nMaxFile == 1024 && ofn.nFilterIndex == 1) << c.title;
     EXPECT_TRUE(!ofn.hwndOwner && !ofn.lpstrFileTitle && !ofn.lpstrInitialDir &&
-                !ofn.lpstrDefExt && !ofn.lpstrCustomFilter);
-    std::size_t bytes = 0;
-    const std::vector<std::string> parts = FilterParts(ofn.lpstrFilter, &bytes);
+                !ofn.lpstrDefExt && !ofn.lpstrCustomFilter) << c.title;
+    EXPECT_STREQ(ofn.lpstrTitle, c.title);
+    std::vector<std::string> parts;  // split at the NULs, up to the empty string that ends them
+    const char* p = ofn.lpstrFilter;
+    for (; *p; p += parts.back().size() + 1) parts.emplace_back(p);
     ASSERT_EQ(parts.size(), 14u) << c.title;
-    EXPECT_EQ(bytes, filter.size()) << "one extra NUL closes the list";
-    const std::vector<std::string> got = {parts[0], parts[1], parts[2], parts[3], parts[12],
-                                          parts[13]};
-    EXPECT_EQ(got, c.some);
+    EXPECT_EQ(p - ofn.lpstrFilter + 1, static_cast<std::ptrdiff_t>(filter.size())) << "one NUL more ends it";
+    EXPECT_EQ(std::vector<std::string>({parts[0], parts[1], parts[2], parts[3], parts[12], parts[13]}),
+              c.some);
   }
-  EXPECT_EQ(platform::Win32Filter({{"QMF files(*.qmf)", "*.qmf"}}),
-            std::string("QMF files(*.qmf)\0*.qmf\0\0", 24));
-  EXPECT_EQ(platform::MessageBoxType(platform::MessageIcon::Information),
-            static_cast<UINT>(MB_OK | MB_ICONINFORMATION));
-  EXPECT_EQ(platform::MessageBoxType(platform::MessageIcon::Exclamation),
-            static_cast<UINT>(MB_OK | MB_ICONEXCLAMATION));
+  EXPECT_EQ(platform::MessageBoxType(platform::MessageIcon::Information), UINT(MB_OK | MB_ICONINFORMATION));
+  EXPECT_EQ(platform::MessageBoxType(platform::MessageIcon::Exclamation), UINT(MB_OK | MB_ICONEXCLAMATION));
 }
 
 TEST(TempFiles, AreUniqueLandFilesInTheTemporaryFolderAndRemovable) {
@@ -68,16 +50,13 @@ TEST(TempFiles, AreUniqueLandFilesInTheTemporaryFolderAndRemovable) {
   for (int i = 0; i < 20; ++i) {
     std::string path;
     ASSERT_TRUE(platform::MakeTempFile("land", &path));
-    EXPECT_EQ(path.rfind(std::string(dir) + "lan", 0), 0u) << path;
-    EXPECT_EQ(path[path.size() - 4], '.') << path;
+    EXPECT_TRUE(path.rfind(std::string(dir) + "lan", 0) == 0 && path[path.size() - 4] == '.') << path;
     EXPECT_NE(GetFileAttributesA(path.c_str()), INVALID_FILE_ATTRIBUTES);
     names.insert(path);
   }
   EXPECT_EQ(names.size(), 20u);
-  for (const std::string& path : names) {
-    EXPECT_TRUE(platform::RemoveFile(path));
-    EXPECT_EQ(GetFileAttributesA(path.c_str()), INVALID_FILE_ATTRIBUTES);
-  }
+  for (const std::string& path : names)
+    EXPECT_TRUE(platform::RemoveFile(path) && GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES);
   EXPECT_FALSE(platform::RemoveFile(*names.begin()));
 }
 
