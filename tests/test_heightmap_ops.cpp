@@ -114,7 +114,7 @@ TEST(Resample, ReproducesPlanesAndSamplesAndWrapsItsOvershoot) {
   for (int y = 0; y < 45; ++y, py += 32.0f / 45) {
     float px = 0;
     for (int x = 0; x < 20; ++x, px += 32.0f / 20)
-      if (px >= 1 && px < 29 && py >= 1 && py < 29) EXPECT_NEAR(map(x, y), 3.0 * px + 5.0 * py - 0.5, 0.52);
+      if (px >= 1 && px < 29 && py >= 1 && py < 29) { EXPECT_NEAR(map(x, y), 3.0 * px + 5.0 * py - 0.5, 0.52); }
   }
   for (unsigned char& v : random) v = std::rand() % 256;
   Resample(doubled = random, 32, 48, ResampleMode::CatmullRom);
