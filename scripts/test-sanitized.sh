@@ -18,4 +18,15 @@ export LSAN_OPTIONS="suppressions=$root/tests/sanitizer/lsan.supp:print_suppress
 export LP_NUM_THREADS=0 MESA_SHADER_CACHE_DISABLE=true
 export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1:suppressions=$root/tests/sanitizer/ubsan.supp"
 # The end-to-end suite drives real input with timing; it runs in the normal build only.
-"$here/with-display.sh" ctest --test-dir "$build" --output-on-failure -j "$jobs" -E '^e2e'
+log="$build/sanitized-ctest.log"
+if "$here/with-display.sh" ctest --test-dir "$build" --output-on-failure -j "$jobs" -E '^e2e' \
+    2>&1 | tee "$log"; then
+  exit 0
+fi
+# LeakSanitizer's own exit scan still crashes now and then ("Tracer caught
+# signal 11") after the test passed, probably on a thread still running at
+# exit (CImg's event thread never ends). Only
+# then are the failed tests run once more; a real failure fails again.
+grep -q "LeakSanitizer has encountered a fatal error" "$log" || exit 1
+echo "LeakSanitizer crashed in its exit scan (above); running the failed tests once more."
+"$here/with-display.sh" ctest --test-dir "$build" --output-on-failure --rerun-failed
