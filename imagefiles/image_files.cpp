@@ -3,6 +3,7 @@
 #include <FreeImage.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 
@@ -151,13 +152,45 @@ FREE_IMAGE_FORMAT FormatOf(const std::string& path) {
   return fif;
 }
 
+// FreeImage reads a WBMP whole, with no header-only load; it loops forever on a
+// file that ends inside the extension fields and trusts the declared size, so
+// a dozen bytes could ask for 65535 x 65535. The header is read here first, the
+// way FreeImage reads it, and the file must hold every row it declares.
+bool ReadWbmpSize(const std::string& path, unsigned* w, unsigned* h) {
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), std::fclose);
+  std::FILE* f = file.get();
+  auto number = [f](unsigned* out) {  // 7 bits a byte, most significant first; bit 7: more follow
+    std::uint32_t value = 0;
+    for (int c; (c = std::getc(f)) != EOF;) {
+      value = value << 7 | (c & 0x7F);
+      if (!(c & 0x80)) return *out = static_cast<std::uint16_t>(value), true;
+    }
+    return false;
+  };
+  unsigned type = 0;
+  int fixed = 0;
+  if (!f || !number(&type) || type != 0 || (fixed = std::getc(f)) == EOF) return false;
+  for (int more = fixed & 0x80, field; more; more = field & 0x80) {
+    unsigned skipped = 0;
+    if ((field = std::getc(f)) == EOF) return false;
+    if ((field & 0x60) == 0x00 && !number(&skipped)) return false;
+    if ((field & 0x60) == 0x60 && std::fseek(f, ((field & 0x70) >> 4) + (field & 0x0F), SEEK_CUR) != 0)
+      return false;
+  }
+  if (!number(w) || !number(h) || *w == 0 || *h == 0) return false;
+  const long pixelsAt = std::ftell(f);  // past the end if a skip went there
+  if (pixelsAt < 0 || std::fseek(f, 0, SEEK_END) != 0 || std::ftell(f) < pixelsAt) return false;
+  return static_cast<unsigned long long>(std::ftell(f) - pixelsAt) >= (*w + 7ULL) / 8 * *h;
+}
+
 // Reads the header first, so that an image too large to convert is refused
 // before its pixels take any memory. Formats that cannot read a header alone
 // deliver the whole image at once, which is then used as it is.
 Bitmap LoadLimited(FREE_IMAGE_FORMAT fif, const std::string& path, std::string* why) {
-  Bitmap image(FreeImage_Load(fif, path.c_str(), FIF_LOAD_NOPIXELS));
-  if (image) {
-    unsigned w = FreeImage_GetWidth(image.get()), h = FreeImage_GetHeight(image.get());
+  unsigned w = 0, h = 0;
+  Bitmap image(fif == FIF_WBMP ? nullptr : FreeImage_Load(fif, path.c_str(), FIF_LOAD_NOPIXELS));
+  if (image) w = FreeImage_GetWidth(image.get()), h = FreeImage_GetHeight(image.get());
+  if (image || (fif == FIF_WBMP && ReadWbmpSize(path, &w, &h))) {
     const char* tooLarge = nullptr;
     if (std::max(w, h) > kMaxImageSide)
       tooLarge = "longer than 65536 pixels on a side";
@@ -168,7 +201,7 @@ Bitmap LoadLimited(FREE_IMAGE_FORMAT fif, const std::string& path, std::string* 
              " pixels, " + tooLarge + ": it is too large to be loaded as a heightmap.";
       return nullptr;
     }
-    if (!FreeImage_HasPixels(image.get())) image.reset(FreeImage_Load(fif, path.c_str(), 0));
+    if (!image || !FreeImage_HasPixels(image.get())) image.reset(FreeImage_Load(fif, path.c_str(), 0));
   }
   if (!image) *why = "The file " + Quoted(path) + " could not be read as an image.";
   return image;

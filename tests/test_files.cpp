@@ -129,6 +129,7 @@ TEST_F(Files, ImagesLoadAsLuminanceStretchedToThePickedSize) {
   fs::rename(Make("e.ppm", FIT_BITMAP, 24, 30, 30, grey), User("e.pnm"));  // ".pnm" names no format
   EXPECT_TRUE(Load(User("e.pnm")).ok && index == 3 && map.width() == 32);
   EXPECT_TRUE(Load(Make("wide.png", FIT_BITMAP, 8, 65536, 2, grey)).ok && map.width() == 249) << "longest side";
+  EXPECT_TRUE(Load(Make("whole.wbmp", FIT_BITMAP, 1, 30, 30, grey)).ok && map.width() == 32 && map(3, 3) == 0);
 }
 
 std::vector<std::string> freeImageSaid;
@@ -145,8 +146,13 @@ TEST_F(Files, UnreadableOrHugeImagesChangeNothingAndSayWhyOnce) {
   // Found by fuzzing: a PGM 55 million pixels long ran the rescale out of memory.
   std::ofstream(User("long.pgm"), std::ios::binary)
       << std::string("P5\x0e\xd3\xca\x06" "55111111\x0e" "1\x9c" "11\0\0a\0", 22);
+  // Found by fuzzing: a WBMP cut inside its extension fields hung FreeImage. One that is short
+  // of its rows (even by a byte) could declare 65535 x 65535, and take 512 MB, in 8 bytes.
+  std::ofstream(User("loop.wbmp"), std::ios::binary) << std::string("\0\xac\xe6\xa8\x2e", 5);
+  fs::resize_file(Make("short.wbmp", FIT_BITMAP, 1, 30, 30, [](int, int, int) { return 0; }), 2 + 2 + 4 * 30 - 1);
   const struct { const char* name; const char* why; } rows[] = {{"noext", "not in an image format"},
-      {"cut.png", "could not be read"}, {"huge.png", "9000 x 8000 pixels"}, {"long.pgm", "too large"}};
+      {"cut.png", "could not be read"}, {"huge.png", "9000 x 8000 pixels"}, {"long.pgm", "too large"},
+      {"loop.wbmp", "could not be read"}, {"short.wbmp", "could not be read"}};
   for (auto row : rows) {
     ImageFileResult r = Load(User(row.name));
     EXPECT_TRUE(!r.ok && Has(r.message, row.why) && index == 3 && map.width() == 5 && map(2, 2) == 7)
