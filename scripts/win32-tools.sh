@@ -11,26 +11,5 @@ if [[ "${1:-}" == "--wine" ]]; then
   packages+=(wine wine32:i386 libgl1:i386 libgl1-mesa-dri:i386 xvfb xauth xdotool x11-utils python3)
 fi
 
-sudo=""
-if [[ $(id -u) -ne 0 ]]; then
-  command -v sudo >/dev/null || { echo "need root or sudo to install packages" >&2; exit 1; }
-  sudo="sudo"
-fi
-
-missing=()
-for p in "${packages[@]}"; do
-  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
-    missing+=("$p")
-  fi
-done
-[[ ${#missing[@]} -eq 0 ]] && exit 0
-
-export DEBIAN_FRONTEND=noninteractive
-apt_opts=(-o DPkg::Lock::Timeout=900)
-# Wine's 32-bit half comes from the i386 architecture.
-if [[ " ${missing[*]} " == *":i386 "* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
-  $sudo dpkg --add-architecture i386
-fi
-echo "Installing: ${missing[*]}"
-$sudo apt-get "${apt_opts[@]}" update -qq
-$sudo apt-get "${apt_opts[@]}" install -y -qq --no-install-recommends "${missing[@]}"
+source "$(dirname "$0")/install-missing.sh"
+install_missing "${packages[@]}"
