@@ -183,14 +183,41 @@ bool ReadWbmpSize(const std::string& path, unsigned* w, unsigned* h) {
   return static_cast<unsigned long long>(std::ftell(f) - pixelsAt) >= (*w + 7ULL) / 8 * *h;
 }
 
+// FreeImage's PNM reader keeps each side in an int that a long number wraps,
+// to -2 for instance. The bitmap is then made with the side's absolute value,
+// but the rows are read with the wrapped one: far past the end of the bitmap.
+// The sides are read here first, the way FreeImage reads them, and must fit.
+bool ReadPnmSize(const std::string& path, unsigned* w, unsigned* h) {
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), std::fclose);
+  std::FILE* f = file.get();
+  auto number = [f](unsigned* out) {  // decimal digits after anything else, "#" to the line's end
+    int c;
+    do {
+      c = std::getc(f);
+      if (c == '#')
+        while (c != '\n' && c != EOF) c = std::getc(f);
+    } while (c != EOF && (c < '0' || c > '9'));
+    unsigned long long value = 0;
+    for (; c >= '0' && c <= '9'; c = std::getc(f)) value = std::min(value * 10 + (c - '0'), 1ULL << 31);
+    *out = static_cast<unsigned>(value);
+    return c != EOF && value > 0 && value < (1ULL << 31);  // a digit's end is read, as FreeImage does
+  };
+  if (!f || std::getc(f) != 'P') return false;
+  const int kind = std::getc(f);
+  return kind >= '1' && kind <= '6' && number(w) && number(h);
+}
+
 // Reads the header first, so that an image too large to convert is refused
 // before its pixels take any memory. Formats that cannot read a header alone
 // deliver the whole image at once, which is then used as it is.
 Bitmap LoadLimited(FREE_IMAGE_FORMAT fif, const std::string& path, std::string* why) {
   unsigned w = 0, h = 0;
-  Bitmap image(fif == FIF_WBMP ? nullptr : FreeImage_Load(fif, path.c_str(), FIF_LOAD_NOPIXELS));
+  const bool pnm = fif == FIF_PBM || fif == FIF_PBMRAW || fif == FIF_PGM || fif == FIF_PGMRAW ||
+                   fif == FIF_PPM || fif == FIF_PPMRAW;
+  const bool ownHeader = fif == FIF_WBMP || pnm;
+  Bitmap image(ownHeader ? nullptr : FreeImage_Load(fif, path.c_str(), FIF_LOAD_NOPIXELS));
   if (image) w = FreeImage_GetWidth(image.get()), h = FreeImage_GetHeight(image.get());
-  if (image || (fif == FIF_WBMP && ReadWbmpSize(path, &w, &h))) {
+  if (image || (ownHeader && (pnm ? ReadPnmSize : ReadWbmpSize)(path, &w, &h))) {
     const char* tooLarge = nullptr;
     if (std::max(w, h) > kMaxImageSide)
       tooLarge = "longer than 65536 pixels on a side";
