@@ -14,6 +14,7 @@
 #include "plugin/plugin_state.h"
 #include "preview/my_gl_win.h"
 #include "tests/support/fake_platform.h"
+#include "tests/support/screen_turn.h"
 #include "ui/tool_icons.h"
 
 namespace {
@@ -72,6 +73,7 @@ class ControlWindowTest : public ::testing::Test {
   void TearDown() override { previewWindow = nullptr, editorDisplay = nullptr; }
   template <class F> bool Redraws(F act) { return preview_.clear_damage(), act(), preview_.damage(); }
   Fl_Button* Tip(const char* tip) { return static_cast<Fl_Button*>(Named(cw_.window, tip)); }
+  ScreenTurn turn_;
   ScopedFakePlatform platform_;  // answers the close question of "Close Plugin"
   ControlWindow cw_;
   MyGlWin preview_{0, 0, 300, 300, "Landscape 3D View"};

@@ -6,10 +6,8 @@
 #include <FL/Fl_Double_Window.H>
 #include <FL/Fl_Value_Output.H>
 #include <FL/x.H>
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <malloc.h>
-#include <sys/file.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -26,6 +24,7 @@
 #include "plugin/views.h"
 #include "preview/my_gl_win.h"
 #include "tests/support/fake_platform.h"
+#include "tests/support/screen_turn.h"
 #include "ui/close_question.h"
 #include "ui/control_window.h"
 #include "ui/option_dialogs.h"
@@ -57,14 +56,6 @@ bool WaitUntil(const std::function<bool()>& pred, double seconds = 10.0) {
   while (!pred() && std::chrono::steady_clock::now() < end) Fl::wait(0.01);
   return pred();
 }
-
-// The screen has one pointer: tests that move it take turns with those that
-// ctest runs beside them in other processes, for as long as this lives.
-struct PointerTurn {
-  int fd = open("/tmp/relievo-tests-pointer.lock", O_CREAT | O_RDWR, 0666);
-  PointerTurn() { flock(fd, LOCK_EX); }
-  ~PointerTurn() { close(fd); }
-};
 
 // Editor, preview and control window inside the work area, none over another.
 void ExpectApart(const char* when) {
@@ -126,6 +117,7 @@ void StartsFromTheDefaultsApart() {
 }
 
 TEST(PluginRun, StartsFromDefaultsWithWindowsApartSaysWhyItCannotOpenOrFailsAndEndsOnAnyWindow) {
+  ScreenTurn turn;
   ScopedFakePlatform platform;
   FakePlatform& fake = platform.fake;
   fake.displayFailure = "no X display is set";
@@ -233,7 +225,7 @@ void PumpScenario() {
 
 TEST(EditorPump, ShowsTheBrushDrawsWithTheLeftButtonOnTheMapAndKeepsTheWindowsUp) {
   ScopedFakePlatform platform;
-  PointerTurn pointer;
+  ScreenTurn turn;
   RunWithSteps({PumpScenario});
   EXPECT_EQ(closeRequest, 0);  // the run ended on the hidden preview alone
 }
@@ -296,7 +288,7 @@ void StrokeGenerateResizeLoadThenUndoAndRedoThem() {
 
 TEST(TerrainHistory, UndoAndRedoByteForByteFromEveryWindowAndAThousandStrokesWithinTheBound) {
   ScopedFakePlatform platform;
-  PointerTurn pointer;
+  ScreenTurn turn;
   const std::string image = testing::TempDir() + "history-20x10.pgm";
   Heightmap(20, 10, 1, 1, 90).save_pnm(image.c_str());  // loads as 16 x 16
   platform.fake.openAnswers.push_back(image);
@@ -325,7 +317,7 @@ void CountingHost(PluginCallbackData) {
 // Each run undoes into the last run's map, paints, is asked before closing unsaved, exports
 // (cancelled, then saved), fails a hand-off without a host and ends on a hand-off.
 TEST(TerrainHistory, TenFullRunsUndoIntoTheLastOneAskBeforeClosingAndDoNotGrowMemory) {
-  PointerTurn pointer;
+  ScreenTurn turn;
   const std::string qmf = testing::TempDir() + "runs.qmf";
   long afterRun3 = 0, historyAfterRun3 = 0;
   Heightmap last;

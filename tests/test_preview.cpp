@@ -8,6 +8,7 @@
 
 #include "plugin/plugin_state.h"
 #include "preview/my_gl_win.h"
+#include "tests/support/screen_turn.h"
 
 namespace {
 
@@ -29,7 +30,7 @@ int Ramp(double t) {
   return packed;
 }
 
-class PreviewTest : public ::testing::Test, public MyGlWin {
+class PreviewTest : public ::testing::Test, ScreenTurn, public MyGlWin {  // the turn first: it shows
  protected:
   PreviewTest() : MyGlWin(0, 0, 400, 200, "Landscape 3D View") {
     ResetDefaults(), renderMode = 0, camX = 0, camY = -0.8f, camZ = -2.7f, yaw = pitch = yawDrag = pitchDrag = 0;
