@@ -207,6 +207,19 @@ bool ReadPnmSize(const std::string& path, unsigned* w, unsigned* h) {
   return kind >= '1' && kind <= '6' && number(w) && number(h);
 }
 
+// FreeImage's run-length Targa reader caches (bytes after the header) / rows
+// bytes at a time. With fewer bytes than rows the cache is empty and read past,
+// or its size is negative: the reader then frees the bitmap and goes on using
+// it. Such a file cannot hold the image it declares, so it is refused first.
+bool TargaRunsFit(const std::string& path) {
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), std::fclose);
+  unsigned char h[18];
+  if (!file || std::fread(h, 1, 18, file.get()) != 18 || std::fseek(file.get(), 0, SEEK_END) != 0) return false;
+  if (h[2] < 9 || h[2] > 11) return true;  // not run-length coded
+  const long colourMap = h[1] ? (h[7] + 7) / 8 * (h[5] | h[6] << 8) : 0, rows = h[14] | h[15] << 8;
+  return rows > 0 && std::ftell(file.get()) - 18 - h[0] - colourMap >= rows;
+}
+
 // Reads the header first, so that an image too large to convert is refused
 // before its pixels take any memory. Formats that cannot read a header alone
 // deliver the whole image at once, which is then used as it is.
@@ -215,7 +228,8 @@ Bitmap LoadLimited(FREE_IMAGE_FORMAT fif, const std::string& path, std::string* 
   const bool pnm = fif == FIF_PBM || fif == FIF_PBMRAW || fif == FIF_PGM || fif == FIF_PGMRAW ||
                    fif == FIF_PPM || fif == FIF_PPMRAW;
   const bool ownHeader = fif == FIF_WBMP || pnm;
-  Bitmap image(ownHeader ? nullptr : FreeImage_Load(fif, path.c_str(), FIF_LOAD_NOPIXELS));
+  const bool refused = fif == FIF_TARGA && !TargaRunsFit(path);
+  Bitmap image(ownHeader || refused ? nullptr : FreeImage_Load(fif, path.c_str(), FIF_LOAD_NOPIXELS));
   if (image) w = FreeImage_GetWidth(image.get()), h = FreeImage_GetHeight(image.get());
   if (image || (ownHeader && (pnm ? ReadPnmSize : ReadWbmpSize)(path, &w, &h))) {
     const char* tooLarge = nullptr;

@@ -130,6 +130,7 @@ TEST_F(Files, ImagesLoadAsLuminanceStretchedToThePickedSize) {
   EXPECT_TRUE(Load(User("e.pnm")).ok && index == 3 && map.width() == 32);
   std::ofstream(User("hand.pgm")) << "P5 # by hand\n# 4294967294\n24\n#\n24 255\n" << std::string(576, '\7');
   EXPECT_TRUE(Load(User("hand.pgm")).ok && index == 4 && map(3, 3) == 7) << "comments in the header";
+  EXPECT_TRUE(Load(Make("runs.tga", FIT_BITMAP, 8, 30, 30, grey, TARGA_SAVE_RLE)).ok && map(0, 0) == 0 && map(31, 31) == 58);
   EXPECT_TRUE(Load(Make("wide.png", FIT_BITMAP, 8, 65536, 2, grey)).ok && map.width() == 249) << "longest side";
   EXPECT_TRUE(Load(Make("whole.wbmp", FIT_BITMAP, 1, 30, 30, grey)).ok && map.width() == 32 && map(3, 3) == 0);
 }
@@ -154,9 +155,13 @@ TEST_F(Files, UnreadableOrHugeImagesChangeNothingAndSayWhyOnce) {
   fs::resize_file(Make("short.wbmp", FIT_BITMAP, 1, 30, 30, [](int, int, int) { return 0; }), 2 + 2 + 4 * 30 - 1);
   // A side FreeImage's int wraps to -2: it read rows of 2^32 - 2 pixels into a bitmap 2 wide.
   std::ofstream(User("wrap.pbm"), std::ios::binary) << "P4\n4294967294 9\n" << std::string(9, '\0');
+  // A run-length Targa with fewer bytes than rows: FreeImage freed the bitmap, then used it.
+  const std::string runs = Make("runs.tga", FIT_BITMAP, 24, 30, 30, [](int, int, int) { return 0; }, TARGA_SAVE_RLE);
+  fs::resize_file(runs, 18 + 29);
   const struct { const char* name; const char* why; } rows[] = {{"noext", "not in an image format"},
       {"cut.png", "could not be read"}, {"huge.png", "9000 x 8000 pixels"}, {"long.pgm", "too large"},
-      {"loop.wbmp", "could not be read"}, {"short.wbmp", "could not be read"}, {"wrap.pbm", "could not be read"}};
+      {"loop.wbmp", "could not be read"}, {"short.wbmp", "could not be read"}, {"wrap.pbm", "could not be read"},
+      {"runs.tga", "could not be read"}};
   for (auto row : rows) {
     ImageFileResult r = Load(User(row.name));
     EXPECT_TRUE(!r.ok && Has(r.message, row.why) && index == 3 && map.width() == 5 && map(2, 2) == 7)
