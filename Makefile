@@ -5,6 +5,8 @@ ASAN_BUILD ?= build-asan
 JOBS ?= 2
 CMAKE_FLAGS ?=
 FUZZ_SECONDS ?= 60
+# 1: the same inputs every time (what CI runs); 0: a new random start each run.
+FUZZ_SEED ?= 1
 # What to tell the user to run again after a failed step.
 GOAL = $(or $(MAKECMDGOALS),all)
 
@@ -71,7 +73,7 @@ bench: build
 	scripts/run-benchmarks.sh $(BUILD)
 
 fuzz: deps
-	scripts/run-fuzzers.sh build-fuzz $(FUZZ_SECONDS)
+	scripts/run-fuzzers.sh build-fuzz $(FUZZ_SECONDS) $(FUZZ_SEED)
 
 # Plants each fault of tests/mutants.txt alone and checks that the suite
 # catches it (long: not part of make test). MUTATE_ARGS="--only ID,..." runs a few.
