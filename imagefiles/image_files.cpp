@@ -152,12 +152,16 @@ FREE_IMAGE_FORMAT FormatOf(const std::string& path) {
   return fif;
 }
 
+// A file read here before FreeImage gets it, closed however the check ends.
+using InputFile = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
+InputFile OpenInput(const std::string& path) { return {std::fopen(path.c_str(), "rb"), std::fclose}; }
+
 // FreeImage reads a WBMP whole, with no header-only load; it loops forever on a
 // file that ends inside the extension fields and trusts the declared size, so
 // a dozen bytes could ask for 65535 x 65535. The header is read here first, the
 // way FreeImage reads it, and the file must hold every row it declares.
 bool ReadWbmpSize(const std::string& path, unsigned* w, unsigned* h) {
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), std::fclose);
+  const InputFile file = OpenInput(path);
   std::FILE* f = file.get();
   auto number = [f](unsigned* out) {  // 7 bits a byte, most significant first; bit 7: more follow
     std::uint32_t value = 0;
@@ -188,7 +192,7 @@ bool ReadWbmpSize(const std::string& path, unsigned* w, unsigned* h) {
 // but the rows are read with the wrapped one: far past the end of the bitmap.
 // The sides are read here first, the way FreeImage reads them, and must fit.
 bool ReadPnmSize(const std::string& path, unsigned* w, unsigned* h) {
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), std::fclose);
+  const InputFile file = OpenInput(path);
   std::FILE* f = file.get();
   auto number = [f](unsigned* out) {  // decimal digits after anything else, "#" to the line's end
     int c;
@@ -212,7 +216,7 @@ bool ReadPnmSize(const std::string& path, unsigned* w, unsigned* h) {
 // or its size is negative: the reader then frees the bitmap and goes on using
 // it. Such a file cannot hold the image it declares, so it is refused first.
 bool TargaRunsFit(const std::string& path) {
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), std::fclose);
+  const InputFile file = OpenInput(path);
   unsigned char h[18];
   if (!file || std::fread(h, 1, 18, file.get()) != 18 || std::fseek(file.get(), 0, SEEK_END) != 0) return false;
   if (h[2] < 9 || h[2] > 11) return true;  // not run-length coded
