@@ -64,6 +64,8 @@ void BM_ApplyTool(benchmark::State& state) {
   }
   state.SetLabel(kToolNames[tool]);
 }
-BENCHMARK(BM_ApplyTool)->DenseRange(kCreateMountain, kPaintPlainBrush)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ApplyTool)
+    ->DenseRange(kCreateMountain, kPaintPlainBrush)
+    ->Unit(benchmark::kMicrosecond);
 
 }  // namespace

@@ -4,9 +4,9 @@
 
 #include <random>
 
+#include "bench/map_text_reference.h"
 #include "export/map_text.h"
 #include "plugin/plugin_state.h"
-#include "bench/map_text_reference.h"
 
 namespace {
 

@@ -6,7 +6,6 @@
 #include <FL/gl.h>
 #include <GL/glu.h>
 #include <benchmark/benchmark.h>
-
 #include <time.h>
 
 #include <algorithm>
@@ -15,9 +14,9 @@
 #include <random>
 #include <vector>
 
+#include "bench/terrain_reference.h"
 #include "plugin/plugin_state.h"
 #include "preview/draw_terrain.h"
-#include "bench/terrain_reference.h"
 
 namespace {
 
@@ -27,7 +26,8 @@ Heightmap BenchTerrain() {
   std::mt19937 random(7);
   std::uniform_int_distribution<int> rough(0, 30);
   cimg_forXY(map, x, y) {
-    const double hills = 110 + 70 * std::sin(x * 0.045) * std::cos(y * 0.06) + 40 * std::sin((x + y) * 0.02);
+    const double hills =
+        110 + 70 * std::sin(x * 0.045) * std::cos(y * 0.06) + 40 * std::sin((x + y) * 0.02);
     map(x, y) = (unsigned char)(hills + rough(random));
   }
   return map;
@@ -79,7 +79,9 @@ struct FrameTimes {
     const double cpuStart = ProcessCpuMs();
     const auto start = std::chrono::steady_clock::now();
     Frame(drawTerrain);
-    wall.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+    wall.push_back(
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+            .count());
     cpu.push_back(ProcessCpuMs() - cpuStart);
   }
 };
@@ -125,7 +127,13 @@ void BM_BuildTerrainMesh(benchmark::State& state, int mode) {
 }  // namespace
 
 // Real time: Mesa rasterises on its own threads.
-BENCHMARK_CAPTURE(BM_PreviewFrame, shaded, 0)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2);
-BENCHMARK_CAPTURE(BM_PreviewFrame, wireframe, 1)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2);
+BENCHMARK_CAPTURE(BM_PreviewFrame, shaded, 0)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->MinTime(2);
+BENCHMARK_CAPTURE(BM_PreviewFrame, wireframe, 1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->MinTime(2);
 BENCHMARK_CAPTURE(BM_BuildTerrainMesh, shaded, 0)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_BuildTerrainMesh, wireframe, 1)->Unit(benchmark::kMillisecond);

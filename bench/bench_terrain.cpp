@@ -72,7 +72,12 @@ void BM_AddNoise(benchmark::State& state) {
   const int kind = static_cast<int>(state.range(0));
   OnCopies(state, Terrain(), [kind](Heightmap& m) { AddNoise(m, 100.0, kind); });
 }
-BENCHMARK(BM_AddNoise)->ArgName("kind")->Arg(kGaussian)->Arg(kUniform)->Arg(kSaltPepper)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_AddNoise)
+    ->ArgName("kind")
+    ->Arg(kGaussian)
+    ->Arg(kUniform)
+    ->Arg(kSaltPepper)
+    ->Unit(benchmark::kMicrosecond);
 
 void BM_DrawPlasma(benchmark::State& state) {
   OnCopies(state, Terrain(), [](Heightmap& m) { DrawPlasma(m, 0, 0, 32768, 32768, 1.0, 1.0); });
@@ -110,7 +115,12 @@ void BM_ErodeZerosByPasses(benchmark::State& state) {
   const unsigned n = static_cast<unsigned>(state.range(0));
   OnCopies(state, SparsePeaks(), [n](Heightmap& m) { ErodeByPasses(m, n); });
 }
-BENCHMARK(BM_ErodeZerosByPasses)->ArgName("n")->Arg(1)->Arg(100)->Arg(1000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ErodeZerosByPasses)
+    ->ArgName("n")
+    ->Arg(1)
+    ->Arg(100)
+    ->Arg(1000)
+    ->Unit(benchmark::kMicrosecond);
 
 void BM_DilateZeros(benchmark::State& state) {
   const unsigned n = static_cast<unsigned>(state.range(0));
@@ -122,7 +132,12 @@ void BM_DilateZerosByPasses(benchmark::State& state) {
   const unsigned n = static_cast<unsigned>(state.range(0));
   OnCopies(state, SparsePeaks(), [n](Heightmap& m) { Negate(m), DilateByPasses(m, n); });
 }
-BENCHMARK(BM_DilateZerosByPasses)->ArgName("n")->Arg(1)->Arg(100)->Arg(1000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_DilateZerosByPasses)
+    ->ArgName("n")
+    ->Arg(1)
+    ->Arg(100)
+    ->Arg(1000)
+    ->Unit(benchmark::kMicrosecond);
 
 void BM_StartupTerrain(benchmark::State& state) { OnCopies(state, Terrain(), StartupTerrain); }
 BENCHMARK(BM_StartupTerrain)->Unit(benchmark::kMicrosecond);
@@ -135,7 +150,12 @@ void BM_GenerateTerrain(benchmark::State& state) {
     benchmark::DoNotOptimize(map.data());
   }
 }
-BENCHMARK(BM_GenerateTerrain)->ArgName("generator")->Arg(kPlasma)->Arg(kNoise)->Arg(kMorviGen)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_GenerateTerrain)
+    ->ArgName("generator")
+    ->Arg(kPlasma)
+    ->Arg(kNoise)
+    ->Arg(kMorviGen)
+    ->Unit(benchmark::kMicrosecond);
 
 // "Erosion" then "Dilate" on a generated terrain, both slots at the same count.
 void BM_FilterChain(benchmark::State& state) {
@@ -149,7 +169,12 @@ void BM_FilterChain(benchmark::State& state) {
     ApplyFilterSlot(m, kDilate, times, times);
   });
 }
-BENCHMARK(BM_FilterChain)->ArgName("times")->Arg(1)->Arg(100)->Arg(1000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_FilterChain)
+    ->ArgName("times")
+    ->Arg(1)
+    ->Arg(100)
+    ->Arg(1000)
+    ->Unit(benchmark::kMicrosecond);
 
 // The whole "Generate Map" command with its defaults and the two slots.
 void BM_GenerateMap(benchmark::State& state) {
@@ -161,7 +186,12 @@ void BM_GenerateMap(benchmark::State& state) {
     benchmark::DoNotOptimize(heightmap.data());
   }
 }
-BENCHMARK(BM_GenerateMap)->ArgName("times")->Arg(1)->Arg(100)->Arg(1000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_GenerateMap)
+    ->ArgName("times")
+    ->Arg(1)
+    ->Arg(100)
+    ->Arg(1000)
+    ->Unit(benchmark::kMicrosecond);
 
 void BM_GenerateMapDefaults(benchmark::State& state) {
   ResetDefaults();

@@ -37,10 +37,9 @@ inline void AppendObject(std::string* text, const Heightmap& map, int left, int 
     for (int c = 0; c + 1 < n; ++c) {
       double u0 = double(31 * tileColumn + c) / side, u1 = double(31 * tileColumn + c + 1) / side;
       double v0 = double(31 * tileRow + r) / side, v1 = double(31 * tileRow + r + 1) / side;
-      Append(text,
-             "4;5;%d;%d;%d;%d;%13.4f;%13.4f;%13.4f;%13.4f;%13.4f;%13.4f;%13.4f;%13.4f;",
-             r * n + c + 1, (r + 1) * n + c + 1, (r + 1) * n + c, r * n + c, u1, v0, u1, v1, u0,
-             v1, u0, v0);
+      Append(text, "4;5;%d;%d;%d;%d;%13.4f;%13.4f;%13.4f;%13.4f;%13.4f;%13.4f;%13.4f;%13.4f;",
+             r * n + c + 1, (r + 1) * n + c + 1, (r + 1) * n + c, r * n + c, u1, v0, u1, v1, u0, v1,
+             u0, v0);
     }
 }
 

@@ -34,8 +34,9 @@ inline void DrawTerrainImmediate() {
     const float x = float(col - n / 2) / (n / 2.0f) * sx;
     const float y = float(heightmap(col, row) - hmin) / 255.0f * sy;
     const float z = float(row - n / 2) / (n / 2.0f) * sx;
-    if (!wire) glColor3f(a[0] + b[0] * y + c[0] * y * y, a[1] + b[1] * y + c[1] * y * y,
-                         a[2] + b[2] * y + c[2] * y * y);
+    if (!wire)
+      glColor3f(a[0] + b[0] * y + c[0] * y * y, a[1] + b[1] * y + c[1] * y * y,
+                a[2] + b[2] * y + c[2] * y * y);
     glVertex3f(x, y, z);
   };
   if (wire) glColor3f(0.0f, 0.0f, 1.0f);

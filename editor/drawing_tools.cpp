@@ -114,11 +114,22 @@ void BrushReadout(const Heightmap& map, const BrushRect& rect, ControlWindow* wi
 void ApplyTool(Heightmap& map, int tool, const BrushRect& rect, double brushHeight) {
   const unsigned char hv = StoreWrapped(brushHeight);
   switch (tool) {
-    case kCreateMountain: RaiseOrLower(map, rect, brushHeight, true); break;
-    case kCreateDepression: RaiseOrLower(map, rect, brushHeight, false); break;
-    case kNoiseZone: NoiseZone(map, rect, hv); break;
-    case kBlurZone: BlurZone(map, rect); break;
-    case kPaintPlainBrush: PaintPlain(map, rect, hv); break;
-    default: break;  // Fix Draw only points and reads
+    case kCreateMountain:
+      RaiseOrLower(map, rect, brushHeight, true);
+      break;
+    case kCreateDepression:
+      RaiseOrLower(map, rect, brushHeight, false);
+      break;
+    case kNoiseZone:
+      NoiseZone(map, rect, hv);
+      break;
+    case kBlurZone:
+      BlurZone(map, rect);
+      break;
+    case kPaintPlainBrush:
+      PaintPlain(map, rect, hv);
+      break;
+    default:
+      break;  // Fix Draw only points and reads
   }
 }

@@ -53,8 +53,7 @@ int PassToHost() {
   // The host owns nothing of it: the buffer lives only for the call.
   char* buffer = size <= INT_MAX ? static_cast<char*>(std::malloc(size)) : nullptr;
   if (!buffer) {
-    Warn("Not enough memory to pass the landscape to Quarn (" + std::to_string(size) +
-         " bytes).");
+    Warn("Not enough memory to pass the landscape to Quarn (" + std::to_string(size) + " bytes).");
     return 0;
   }
   std::memset(buffer, 0, size);

@@ -120,8 +120,8 @@ class ObjectWriter {
   }
 
  private:
-  void PrepareTile(int xScale, int zScale, int xOffset, int zOffset, int texDivisor,
-                   int tileColumn, int tileRow) {
+  void PrepareTile(int xScale, int zScale, int xOffset, int zOffset, int texDivisor, int tileColumn,
+                   int tileRow) {
     x_.Clear();
     z_.Clear();
     u_.Clear();
@@ -204,9 +204,9 @@ void AppendTerrainObject(TextBuffer& out, ObjectWriter& writer, const Heightmap&
 
 }  // namespace
 
-std::string BuildTerrainObject(const Heightmap& samples, int k, int xScale, int yScale,
-                               int zScale, int xOffset, int zOffset, unsigned char heightShift,
-                               int texDivisor, int tileColumn, int tileRow, MapTextForm form) {
+std::string BuildTerrainObject(const Heightmap& samples, int k, int xScale, int yScale, int zScale,
+                               int xOffset, int zOffset, unsigned char heightShift, int texDivisor,
+                               int tileColumn, int tileRow, MapTextForm form) {
   ObjectWriter writer(std::min(samples.width(), samples.height()), yScale, heightShift, form);
   TextBuffer out(0);
   AppendTerrainObject(out, writer, samples, k, xScale, zScale, xOffset, zOffset, texDivisor,
@@ -238,10 +238,9 @@ std::string BuildMapText(MapTextForm form) {
     for (int i = 0; i < tiles; ++i) {
       for (int j = 0; j < tiles; ++j) {
         const std::size_t before = out.Size();
-        AppendTerrainObject(out, writer,
-                            heightmap.get_crop(31 * j, 31 * i, 31 * j + 31, 31 * i + 31),
-                            i * tiles + j, step, step, 31 * j - side / 2 + 16,
-                            31 * i - side / 2 + 16, side, j, i);
+        AppendTerrainObject(
+            out, writer, heightmap.get_crop(31 * j, 31 * i, 31 * j + 31, 31 * i + 31),
+            i * tiles + j, step, step, 31 * j - side / 2 + 16, 31 * i - side / 2 + 16, side, j, i);
         // The first tile shows how long a tile is: make room for the rest at once.
         if (i == 0 && j == 0) out.Room((out.Size() - before) * (tiles * tiles - 1) + 64);
       }

@@ -26,6 +26,6 @@ std::string BuildMapText(MapTextForm form);
 // and the texture coordinates of column c and row r are
 //   (31 * tileColumn + c) / texDivisor and (31 * tileRow + r) / texDivisor.
 // Reads only its arguments.
-std::string BuildTerrainObject(const Heightmap& samples, int k, int xScale, int yScale,
-                               int zScale, int xOffset, int zOffset, unsigned char heightShift,
-                               int texDivisor, int tileColumn, int tileRow, MapTextForm form);
+std::string BuildTerrainObject(const Heightmap& samples, int k, int xScale, int yScale, int zScale,
+                               int xOffset, int zOffset, unsigned char heightShift, int texDivisor,
+                               int tileColumn, int tileRow, MapTextForm form);

@@ -64,8 +64,8 @@ std::uint64_t ScaledRounded(double a) {
 
 char* FormatInt(char* out, long long value) {
   bool negative = value < 0;
-  std::uint64_t magnitude = negative ? 0 - static_cast<std::uint64_t>(value)
-                                     : static_cast<std::uint64_t>(value);
+  std::uint64_t magnitude =
+      negative ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
   return WriteUnsigned(out, magnitude, negative);
 }
 

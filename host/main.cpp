@@ -39,19 +39,20 @@ int received = 0;
 int badRecords = 0;
 
 void Usage(FILE* out) {
-  std::fprintf(out,
-               "usage: quarn-host [options]\n"
-               "  --module PATH     plug-in module to load (default: AdvancedRelievo.so/.dll beside\n"
-               "                    this program)\n"
-               "  --runs N          run the plug-in N times in the same load (default 1)\n"
-               "  --identify        print the module's identity and exit without a run\n"
-               "  --no-callback     do not install the host callback\n"
-               "  --no-close-question\n"
-               "                    close without asking about unsaved terrain (for scripts;\n"
-               "                    sets RELIEVO_ASSUME_YES=1 for the module)\n"
-               "  --save FILE       save the received map text to FILE\n"
-               "  --summarize FILE  print the summary of a map text file and exit\n"
-               "  --help            show this help\n");
+  std::fprintf(
+      out,
+      "usage: quarn-host [options]\n"
+      "  --module PATH     plug-in module to load (default: AdvancedRelievo.so/.dll beside\n"
+      "                    this program)\n"
+      "  --runs N          run the plug-in N times in the same load (default 1)\n"
+      "  --identify        print the module's identity and exit without a run\n"
+      "  --no-callback     do not install the host callback\n"
+      "  --no-close-question\n"
+      "                    close without asking about unsaved terrain (for scripts;\n"
+      "                    sets RELIEVO_ASSUME_YES=1 for the module)\n"
+      "  --save FILE       save the received map text to FILE\n"
+      "  --summarize FILE  print the summary of a map text file and exit\n"
+      "  --help            show this help\n");
 }
 
 void ReceiveLandscape(PluginCallbackData data) {
@@ -147,9 +148,9 @@ int main(int argc, char** argv) {
   }
   if (!options.summarize.empty()) return Summarize(options.summarize);
   if (options.module.empty()) options.module = DefaultModulePath();
-  // The module and the host share the process, and with it the environment:
-  // the module's Linux platform layer answers its yes/no questions with Yes
-  // when this is set. No export beyond the nine is needed.
+    // The module and the host share the process, and with it the environment:
+    // the module's Linux platform layer answers its yes/no questions with Yes
+    // when this is set. No export beyond the nine is needed.
 #ifndef _WIN32
   if (!options.closeQuestion) setenv("RELIEVO_ASSUME_YES", "1", 1);
 #endif
@@ -172,10 +173,10 @@ int main(int argc, char** argv) {
   ok = Resolve(module, "PluginExecute", 0, &e.execute) && ok;
   if (!ok) return 1;
 
-  std::printf("type: %d\nname: %s\ndescription: %s\nquarn version: %s\nversion: %s\n"
-              "author: %s\nemail: %s\n",
-              e.type(), e.name(), e.description(), e.quarnVersion(), e.version(), e.author(),
-              e.email());
+  std::printf(
+      "type: %d\nname: %s\ndescription: %s\nquarn version: %s\nversion: %s\n"
+      "author: %s\nemail: %s\n",
+      e.type(), e.name(), e.description(), e.quarnVersion(), e.version(), e.author(), e.email());
   std::fflush(stdout);
   if (options.identifyOnly) return 0;
   if (options.setCallback) e.setCallback(ReceiveLandscape);

@@ -49,8 +49,8 @@ class MapTextParser {
   bool Object(long k) {
     long number = 0, vertices = 0, polygons = 0;
     if (!Literal("terrain") || !Int(&number, "object number")) return false;
-    if (number != k) return Fail("object " + std::to_string(k) + " is named terrain" +
-                                 std::to_string(number));
+    if (number != k)
+      return Fail("object " + std::to_string(k) + " is named terrain" + std::to_string(number));
     if (!Literal(";9;-1;1;-1;0;-") || !RecordEnd() || !Count(&vertices, "vertex count"))
       return false;
     for (long i = 0; i < vertices; ++i)
@@ -167,17 +167,19 @@ class MapTextParser {
 
   bool RecordEnd() {
     if (!fileForm_) return Semicolon();
-    if (end_ - p_ >= 2 && p_[0] == '\r' && p_[1] == '\n') p_ += 2;
-    else if (p_ < end_ && *p_ == '\n') ++p_;
-    else return Fail("expected a line break");
+    if (end_ - p_ >= 2 && p_[0] == '\r' && p_[1] == '\n')
+      p_ += 2;
+    else if (p_ < end_ && *p_ == '\n')
+      ++p_;
+    else
+      return Fail("expected a line break");
     return true;
   }
 
   bool Fail(const std::string& what) {
     const long offset = p_ - begin_;
     error_ = what + " at byte " + std::to_string(offset);
-    if (fileForm_)
-      error_ += " (line " + std::to_string(1 + std::count(begin_, p_, '\n')) + ")";
+    if (fileForm_) error_ += " (line " + std::to_string(1 + std::count(begin_, p_, '\n')) + ")";
     return false;
   }
 

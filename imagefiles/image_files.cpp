@@ -154,7 +154,9 @@ FREE_IMAGE_FORMAT FormatOf(const std::string& path) {
 
 // A file read here before FreeImage gets it, closed however the check ends.
 using InputFile = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
-InputFile OpenInput(const std::string& path) { return {std::fopen(path.c_str(), "rb"), std::fclose}; }
+InputFile OpenInput(const std::string& path) {
+  return {std::fopen(path.c_str(), "rb"), std::fclose};
+}
 
 // FreeImage reads a WBMP whole, with no header-only load; it loops forever on a
 // file that ends inside the extension fields and trusts the declared size, so
@@ -178,7 +180,8 @@ bool ReadWbmpSize(const std::string& path, unsigned* w, unsigned* h) {
     unsigned skipped = 0;
     if ((field = std::getc(f)) == EOF) return false;
     if ((field & 0x60) == 0x00 && !number(&skipped)) return false;
-    if ((field & 0x60) == 0x60 && std::fseek(f, ((field & 0x70) >> 4) + (field & 0x0F), SEEK_CUR) != 0)
+    if ((field & 0x60) == 0x60 &&
+        std::fseek(f, ((field & 0x70) >> 4) + (field & 0x0F), SEEK_CUR) != 0)
       return false;
   }
   if (!number(w) || !number(h) || *w == 0 || *h == 0) return false;
@@ -202,9 +205,11 @@ bool ReadPnmSize(const std::string& path, unsigned* w, unsigned* h) {
         while (c != '\n' && c != EOF) c = std::getc(f);
     } while (c != EOF && (c < '0' || c > '9'));
     unsigned long long value = 0;
-    for (; c >= '0' && c <= '9'; c = std::getc(f)) value = std::min(value * 10 + (c - '0'), 1ULL << 31);
+    for (; c >= '0' && c <= '9'; c = std::getc(f))
+      value = std::min(value * 10 + (c - '0'), 1ULL << 31);
     *out = static_cast<unsigned>(value);
-    return c != EOF && value > 0 && value < (1ULL << 31);  // a digit's end is read, as FreeImage does
+    // A digit's end is read, as FreeImage does.
+    return c != EOF && value > 0 && value < (1ULL << 31);
   };
   if (!f || std::getc(f) != 'P') return false;
   const int kind = std::getc(f);
@@ -218,7 +223,8 @@ bool ReadPnmSize(const std::string& path, unsigned* w, unsigned* h) {
 bool TargaRunsFit(const std::string& path) {
   const InputFile file = OpenInput(path);
   unsigned char h[18];
-  if (!file || std::fread(h, 1, 18, file.get()) != 18 || std::fseek(file.get(), 0, SEEK_END) != 0) return false;
+  if (!file || std::fread(h, 1, 18, file.get()) != 18 || std::fseek(file.get(), 0, SEEK_END) != 0)
+    return false;
   if (h[2] < 9 || h[2] > 11) return true;  // not run-length coded
   const long colourMap = h[1] ? (h[7] + 7) / 8 * (h[5] | h[6] << 8) : 0, rows = h[14] | h[15] << 8;
   return rows > 0 && std::ftell(file.get()) - 18 - h[0] - colourMap >= rows;
@@ -233,7 +239,8 @@ Bitmap LoadLimited(FREE_IMAGE_FORMAT fif, const std::string& path, std::string* 
                    fif == FIF_PPM || fif == FIF_PPMRAW;
   const bool ownHeader = fif == FIF_WBMP || pnm;
   const bool refused = fif == FIF_TARGA && !TargaRunsFit(path);
-  Bitmap image(ownHeader || refused ? nullptr : FreeImage_Load(fif, path.c_str(), FIF_LOAD_NOPIXELS));
+  Bitmap image(ownHeader || refused ? nullptr
+                                    : FreeImage_Load(fif, path.c_str(), FIF_LOAD_NOPIXELS));
   if (image) w = FreeImage_GetWidth(image.get()), h = FreeImage_GetHeight(image.get());
   if (image || (ownHeader && (pnm ? ReadPnmSize : ReadWbmpSize)(path, &w, &h))) {
     const char* tooLarge = nullptr;
@@ -246,7 +253,8 @@ Bitmap LoadLimited(FREE_IMAGE_FORMAT fif, const std::string& path, std::string* 
              " pixels, " + tooLarge + ": it is too large to be loaded as a heightmap.";
       return nullptr;
     }
-    if (!image || !FreeImage_HasPixels(image.get())) image.reset(FreeImage_Load(fif, path.c_str(), 0));
+    if (!image || !FreeImage_HasPixels(image.get()))
+      image.reset(FreeImage_Load(fif, path.c_str(), 0));
   }
   if (!image) *why = "The file " + Quoted(path) + " could not be read as an image.";
   return image;
@@ -305,7 +313,8 @@ ImageFileResult LoadImageFile(const std::string& path, Heightmap* map, int* size
   Bitmap image = LoadLimited(fif, path, &why);
   if (!image) return Failure(why);
 
-  int m = static_cast<int>(std::max(FreeImage_GetWidth(image.get()), FreeImage_GetHeight(image.get())));
+  int m =
+      static_cast<int>(std::max(FreeImage_GetWidth(image.get()), FreeImage_GetHeight(image.get())));
   int index = PickMapSizeIndex(m, mapSizeTable, 5);
   int side = mapSizeTable[index];
   Bitmap grey = GreySquare(image.get(), side);

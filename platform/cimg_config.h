@@ -17,9 +17,9 @@
 
 // CImg sizes its buffer limit by UINTPTR_MAX; unseen, a 32-bit build takes
 // the 64-bit limit, which wraps to 0 and refuses every image.
-#include <cstdint>
-
 #include <CImg.h>
+
+#include <cstdint>
 
 // <windows.h>, which CImg's GDI back-end includes, renames LoadImage.
 #ifdef LoadImage

@@ -1,4 +1,6 @@
 // Native services on X11 through FLTK's own dialogs and POSIX files.
+#include "platform/platform_fltk.h"
+
 #include <FL/Fl.H>
 #include <FL/Fl_Native_File_Chooser.H>
 #include <FL/fl_ask.H>
@@ -11,7 +13,6 @@
 #include <string>
 
 #include "platform/platform.h"
-#include "platform/platform_fltk.h"
 
 namespace platform {
 namespace {

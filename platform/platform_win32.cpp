@@ -58,7 +58,8 @@ class Win32Platform : public Platform {
     MessageBoxA(nullptr, text.c_str(), title.c_str(), MessageBoxType(icon));
   }
   bool AskYesNo(const std::string& title, const std::string& text) override {
-    return MessageBoxA(nullptr, text.c_str(), title.c_str(), MB_YESNO | MB_ICONEXCLAMATION) == IDYES;
+    return MessageBoxA(nullptr, text.c_str(), title.c_str(), MB_YESNO | MB_ICONEXCLAMATION) ==
+           IDYES;
   }
   bool OpenFileDialog(const std::string& title, const std::vector<FileFilter>& filters,
                       std::string* path) override {
@@ -88,9 +89,9 @@ DWORD LastErrorOr(DWORD fallback) {
 
 std::string ErrorText(DWORD code) {
   char* text = nullptr;
-  FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                     FORMAT_MESSAGE_IGNORE_INSERTS,
-                 nullptr, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+  FormatMessageA(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
   std::string out = text ? text : "error " + std::to_string(code);
   if (text) LocalFree(text);
   while (!out.empty() && (out.back() == '\r' || out.back() == '\n' || out.back() == '.'))
@@ -148,8 +149,9 @@ bool WriteFileBytes(const std::string& path, const std::string& bytes, DWORD* er
   // The old file is never removed before the new one is in place: ReplaceFileA
   // swaps them in one step and keeps the old file's attributes and security.
   bool ok = WriteNewContent(temp, CREATE_ALWAYS, bytes, error);
-  if (ok && !(exists && ReplaceFileA(path.c_str(), temp, nullptr,
-                                     REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) &&
+  if (ok &&
+      !(exists && ReplaceFileA(path.c_str(), temp, nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS,
+                               nullptr, nullptr)) &&
       !MoveFileExA(temp, path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     ok = false;
     *error = LastErrorOr(ERROR_WRITE_FAULT);
@@ -171,8 +173,8 @@ bool WriteWholeFile(const std::string& path, const std::string& bytes, FileMode 
     }
   }
   DWORD error = ERROR_PATH_NOT_FOUND;
-  const bool ok = !path.empty() &&
-                  WriteFileBytes(path, mode == FileMode::Text ? content : bytes, &error);
+  const bool ok =
+      !path.empty() && WriteFileBytes(path, mode == FileMode::Text ? content : bytes, &error);
   if (!ok) *reason = ErrorText(error);
   return ok;
 }

@@ -2,8 +2,8 @@
 // from the calls that show them so their exact contents can be checked.
 #pragma once
 
-#include <windows.h>
 #include <commdlg.h>
+#include <windows.h>
 
 #include <string>
 #include <vector>

@@ -79,9 +79,9 @@ void RunPlugin() {
   std::string reason;
   if (!platform::OpenDisplay(&reason)) {
     // With no screen there is no box either: standard error is all there is.
-    ReportRunFailure("Advanced Relievo cannot open its windows: " + reason +
-                         ". The heightmap is unchanged.",
-                     false);
+    ReportRunFailure(
+        "Advanced Relievo cannot open its windows: " + reason + ". The heightmap is unchanged.",
+        false);
     return;
   }
   running = true;

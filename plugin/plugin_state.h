@@ -35,21 +35,21 @@ extern ControlWindow* controlWindow;
 extern double plasmaAlpha, plasmaBeta, plasmaNoise;
 extern double morviAlpha, morviBeta, morviNoise;
 extern double noiseSigma;
-extern int noiseType;  // NoiseKind
+extern int noiseType;       // NoiseKind
 extern int erodeTimes[2];   // per filter slot
 extern int dilateTimes[2];  // per filter slot
 extern int mapSize;         // side of the heightmap, one of mapSizeTable
 extern int mapSizeTable[5];
-extern int maxWideness;  // world units
-extern int maxHeight;    // world units
-extern int currentTool;  // DrawTool
+extern int maxWideness;     // world units
+extern int maxHeight;       // world units
+extern int currentTool;     // DrawTool
 extern double brushSize;    // brush half-width in samples
 extern double brushHeight;  // tool height, 0..255
 extern int displayZoom;     // editor magnification, >= 1
 extern int passRequest, exportRequest, closeRequest;
 
 // --- Settings that keep their values from one run to the next.
-extern int renderMode;  // 0 colour shaded, otherwise wire frame
+extern int renderMode;                        // 0 colour shaded, otherwise wire frame
 extern float yaw, pitch, yawDrag, pitchDrag;  // degrees
 extern float camX, camY, camZ;
 extern int dragAnchorX, dragAnchorY, zoomLastY;  // pixels

@@ -62,8 +62,9 @@ void ColorRamp::At(float t, float rgb[3]) const {
 
 // Every sample's vertex (and colour when shaded) is worked out once, then
 // copied into each primitive that uses it.
-static void SampleVertices(const Heightmap& map, bool shaded, TerrainScale scale, const ColorRamp& ramp,
-                           std::vector<float>* pos, std::vector<float>* rgb) {
+static void SampleVertices(const Heightmap& map, bool shaded, TerrainScale scale,
+                           const ColorRamp& ramp, std::vector<float>* pos,
+                           std::vector<float>* rgb) {
   const int n = map.width();
   const unsigned char hmin = LowestSample(map);
   pos->resize(size_t(n) * n * 3);

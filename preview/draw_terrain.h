@@ -45,4 +45,3 @@ void BuildTerrainMesh(const Heightmap& map, int renderMode, TerrainScale scale,
 // Needs a current GL context with projection and model-view set. Sends the
 // mesh through vertex arrays; the arrays are disabled again afterwards.
 void DrawTerrain();
-

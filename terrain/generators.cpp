@@ -34,7 +34,8 @@ Heightmap& StartupTerrain(Heightmap& map) {
   return BlurDeriche(map, 1.0f);
 }
 
-Heightmap& GenerateTerrain(Heightmap& map, int side, int generator, const GeneratorOptions& options) {
+Heightmap& GenerateTerrain(Heightmap& map, int side, int generator,
+                           const GeneratorOptions& options) {
   map.assign(side, side, 1, 1, 0);
   switch (generator) {
     case kPlasma:

@@ -20,4 +20,5 @@ Heightmap& StartupTerrain(Heightmap& map);
 
 // Replaces the map by a side x side map of zeros and runs the chosen generator
 // (GeneratorKind) on it. An unknown generator leaves the zero map.
-Heightmap& GenerateTerrain(Heightmap& map, int side, int generator, const GeneratorOptions& options);
+Heightmap& GenerateTerrain(Heightmap& map, int side, int generator,
+                           const GeneratorOptions& options);

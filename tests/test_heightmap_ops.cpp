@@ -14,7 +14,9 @@
 // Shared with the brush tools' tests.
 int Count(const Heightmap& map, unsigned char v) { return std::count(map.begin(), map.end(), v); }
 
-Heightmap Varied(int side) { return Heightmap(side, side, 1, 1).fill("(60+5*x+11*y+x*y)%256", true); }
+Heightmap Varied(int side) {
+  return Heightmap(side, side, 1, 1).fill("(60+5*x+11*y+x*y)%256", true);
+}
 
 void ExpectSameAsChain(const std::function<void(Heightmap&)>& made,
                        const std::function<void(Heightmap&)>& chain, Heightmap start) {
@@ -28,7 +30,8 @@ void ExpectSameAsChain(const std::function<void(Heightmap&)>& made,
 const int kWhole = 32768;
 
 TEST(StoreWrapped, TruncatesThenKeepsTheLowByteAndZeroesOutOfRange) {
-  const double in[] = {-1, -37, 256, 300, 3375, 255.9, -0.5, -1.9, 32767.9, -32768.5, 32768, -32769, NAN};
+  const double in[] = {-1,   -37,     256,      300,   3375,   255.9, -0.5,
+                       -1.9, 32767.9, -32768.5, 32768, -32769, NAN};
   const int out[] = {255, 219, 0, 44, 47, 255, 0, 255, 255, 0, 0, 0, 0};
   for (int i = 0; i < 13; ++i) EXPECT_EQ(StoreWrapped(in[i]), out[i]) << in[i];
 }
@@ -38,7 +41,8 @@ TEST(StoreWrapped, TruncatesThenKeepsTheLowByteAndZeroesOutOfRange) {
 TEST(AddNoise, EachKindHasItsSpreadAroundTheOldValue) {
   for (int kind : {kGaussian, kUniform}) {
     Heightmap map(200, 200, 1, 1, 128);
-    const double sigma = kind == kGaussian ? 20 : 60, spread = kind == kGaussian ? 20 : 60 / std::sqrt(3.0);
+    const double sigma = kind == kGaussian ? 20 : 60,
+                 spread = kind == kGaussian ? 20 : 60 / std::sqrt(3.0);
     EXPECT_EQ(Count(AddNoise(map, 0, kind), 128), 40000);
     AddNoise(map, sigma, kind);
     EXPECT_NEAR(map.mean(), 128, 1.0) << kind;
@@ -60,7 +64,9 @@ TEST(DrawPlasma, BlendsTheCornersAndDisplacesByHalfDiagonalTimesAlphaPlusBeta) {
   Heightmap map = Varied(33);
   map(0, 0) = 10, map(32, 0) = 90, map(0, 32) = 170, map(32, 32) = 250;
   DrawPlasma(map, 32768, 32768, 0, 0, 0, 0);  // swapped corners, clamped to the map
-  auto blend = [](double u, double v) { return (10 * (1 - u) + 90 * u) * (1 - v) + (170 * (1 - u) + 250 * u) * v; };
+  auto blend = [](double u, double v) {
+    return (10 * (1 - u) + 90 * u) * (1 - v) + (170 * (1 - u) + 250 * u) * v;
+  };
   cimg_forXY(map, x, y) ASSERT_NEAR(map(x, y), blend(x / 32.0, y / 32.0), 8) << x << "," << y;
   Heightmap a(2, 2, 1, 1, 100), b(a), c(a), d(a);
   std::srand(1), DrawPlasma(a, 0, 0, 1, 1, 3, 0), std::srand(2), DrawPlasma(b, 0, 0, 1, 1, 3, 0);
@@ -71,7 +77,7 @@ TEST(DrawPlasma, BlendsTheCornersAndDisplacesByHalfDiagonalTimesAlphaPlusBeta) {
 TEST(PixelOps, SqrtPowNormalizeNegateAndBlurFollowTheirDefinitions) {
   Heightmap map(16, 16, 1, 1, 255), ramp(256, 1, 1, 1);
   EXPECT_EQ(Count(PixelPow(PixelSqrt(map), 3.0), 47), 256);  // 15 cubed is 3375, wrapped
-  EXPECT_EQ(Count(Normalize(map, 9, 255), 0), 256);  // flat
+  EXPECT_EQ(Count(Normalize(map, 9, 255), 0), 256);          // flat
   map.fill(10)(5, 5) = 20, map(6, 5) = 15;
   EXPECT_TRUE(Normalize(map, 40, 240)(5, 5) == 240 && map(6, 5) == 140 && Count(map, 40) == 254);
   EXPECT_EQ(Negate(ramp.fill("x", true)), Heightmap(256, 1, 1, 1).fill("255 - x", true));
@@ -87,22 +93,33 @@ TEST(PixelOps, SqrtPowNormalizeNegateAndBlurFollowTheirDefinitions) {
 
 TEST(Generators, FollowTheirChainOfOperationsWithTheGivenOptions) {
   GeneratorOptions o;
-  o.plasmaAlpha = 2.5, o.plasmaBeta = 0.5, o.plasmaNoise = 40, o.noiseSigma = 30, o.noiseType = kUniform;
+  o.plasmaAlpha = 2.5, o.plasmaBeta = 0.5, o.plasmaNoise = 40, o.noiseSigma = 30,
+  o.noiseType = kUniform;
   o.morviAlpha = 5, o.morviBeta = 2.5, o.morviNoise = 60;
-  auto generate = [&](int kind) { return [&, kind](Heightmap& m) { GenerateTerrain(m, 63, kind, o); }; };
+  auto generate = [&](int kind) {
+    return [&, kind](Heightmap& m) { GenerateTerrain(m, 63, kind, o); };
+  };
   const Heightmap zeros(63, 63, 1, 1, 0);
-  ExpectSameAsChain(generate(kPlasma), [](Heightmap& m) {
-    DrawPlasma(AddNoise(m, 40, kGaussian), 0, 0, kWhole, kWhole, 2.5, 0.5);
-  }, zeros);
-  ExpectSameAsChain(generate(kNoise), [](Heightmap& m) { AddNoise(m, 30, kUniform); }, zeros);
-  ExpectSameAsChain(generate(kMorviGen), [](Heightmap& m) {
-    BlurDeriche(PixelPow(PixelSqrt(AddNoise(m, 60, kGaussian)), 5), 1.0f);
-    BlurDeriche(PixelPow(PixelSqrt(m), 1.36), static_cast<float>(RandomUniform() * 2.5));
-    Normalize(PixelPow(DrawPlasma(m, 0, 0, kWhole, kWhole, 1.0, 1.0), 1.156), 0, 255);
-  }, zeros);
-  ExpectSameAsChain(StartupTerrain, [](Heightmap& m) {  // on the map as it is, no zero fill
-    BlurDeriche(DrawPlasma(AddNoise(m, 100, kGaussian), 0, 0, kWhole, kWhole, 1.0, 1.0), 1.0f);
-  }, Varied(63));
+  ExpectSameAsChain(
+      generate(kPlasma),
+      [](Heightmap& m) { DrawPlasma(AddNoise(m, 40, kGaussian), 0, 0, kWhole, kWhole, 2.5, 0.5); },
+      zeros);
+  ExpectSameAsChain(
+      generate(kNoise), [](Heightmap& m) { AddNoise(m, 30, kUniform); }, zeros);
+  ExpectSameAsChain(
+      generate(kMorviGen),
+      [](Heightmap& m) {
+        BlurDeriche(PixelPow(PixelSqrt(AddNoise(m, 60, kGaussian)), 5), 1.0f);
+        BlurDeriche(PixelPow(PixelSqrt(m), 1.36), static_cast<float>(RandomUniform() * 2.5));
+        Normalize(PixelPow(DrawPlasma(m, 0, 0, kWhole, kWhole, 1.0, 1.0), 1.156), 0, 255);
+      },
+      zeros);
+  ExpectSameAsChain(
+      StartupTerrain,
+      [](Heightmap& m) {  // on the map as it is, no zero fill
+        BlurDeriche(DrawPlasma(AddNoise(m, 100, kGaussian), 0, 0, kWhole, kWhole, 1.0, 1.0), 1.0f);
+      },
+      Varied(63));
 }
 
 // Catmull-Rom reproduces a plane (single-precision source position, truncated) and the samples.
@@ -114,12 +131,15 @@ TEST(Resample, ReproducesPlanesAndSamplesAndWrapsItsOvershoot) {
   for (int y = 0; y < 45; ++y, py += 32.0f / 45) {
     float px = 0;
     for (int x = 0; x < 20; ++x, px += 32.0f / 20)
-      if (px >= 1 && px < 29 && py >= 1 && py < 29) { EXPECT_NEAR(map(x, y), 3.0 * px + 5.0 * py - 0.5, 0.52); }
+      if (px >= 1 && px < 29 && py >= 1 && py < 29) {
+        EXPECT_NEAR(map(x, y), 3.0 * px + 5.0 * py - 0.5, 0.52);
+      }
   }
   for (unsigned char& v : random) v = std::rand() % 256;
   Resample(doubled = random, 32, 48, ResampleMode::CatmullRom);
   cimg_forXY(random, x, y) ASSERT_EQ(doubled(2 * x, 2 * y), random(x, y)) << x << "," << y;
   cimg_forXY(step, x, y) step(x, y) = x >= 8 ? 255 : 0;  // the cubic rises past 255 and wraps
-  EXPECT_LT(Resample(step, 249, 249, ResampleMode::CatmullRom).get_crop(125, 100, 150, 100).min(), 50);
+  EXPECT_LT(Resample(step, 249, 249, ResampleMode::CatmullRom).get_crop(125, 100, 150, 100).min(),
+            50);
   EXPECT_EQ(Resample(same, 16, 16, ResampleMode::CatmullRom), Varied(16));
 }

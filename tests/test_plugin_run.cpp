@@ -40,7 +40,9 @@ void RunWithSteps(const std::vector<std::function<void()>>& steps, double timeou
   const Fl_Timeout_Handler call = [](void* f) { (*static_cast<Fn*>(f))(); };
   std::size_t next = 0;
   bool timedOut = false;
-  Fn step = [&] { if (next < steps.size()) steps[next++](), Fl::repeat_timeout(0.05, call, &step); };
+  Fn step = [&] {
+    if (next < steps.size()) steps[next++](), Fl::repeat_timeout(0.05, call, &step);
+  };
   Fn stop = [&] {  // hides every window: the run ends
     for (timedOut = true, closeRequest = 1; Fl::first_window();) Fl::first_window()->hide();
   };
@@ -62,19 +64,22 @@ void ExpectApart(const char* when) {
   const Fl_Window *p = previewWindow, *c = controlWindow->window;
   const auto* e = editorDisplay;
   WindowBox a, b[3] = {{e->window_x(), e->window_y(), e->width(), e->height()},
-                       {p->x(), p->y(), p->w(), p->h()}, {c->x(), c->y(), c->w(), c->h()}};
+                       {p->x(), p->y(), p->w(), p->h()},
+                       {c->x(), c->y(), c->w(), c->h()}};
   Fl::screen_work_area(a.x, a.y, a.w, a.h, 0);
   for (const WindowBox& p : b) {
-    EXPECT_TRUE(p.x >= a.x && p.y >= a.y && p.x + p.w <= a.x + a.w && p.y + p.h <= a.y + a.h) << when;
+    EXPECT_TRUE(p.x >= a.x && p.y >= a.y && p.x + p.w <= a.x + a.w && p.y + p.h <= a.y + a.h)
+        << when;
     for (const WindowBox* q = &p + 1; q < b + 3; ++q)
-      EXPECT_TRUE(p.x + p.w <= q->x || q->x + q->w <= p.x || p.y + p.h <= q->y || q->y + q->h <= p.y)
+      EXPECT_TRUE(p.x + p.w <= q->x || q->x + q->w <= p.x || p.y + p.h <= q->y ||
+                  q->y + q->h <= p.y)
           << when << ": windows overlap";
   }
 }
 
 // One line on standard error and, with a screen, one warning box say why.
-void ExpectRunSaysOnce(FakePlatform& fake, const std::function<void()>& run,
-                       const std::string& why, bool box = true) {
+void ExpectRunSaysOnce(FakePlatform& fake, const std::function<void()>& run, const std::string& why,
+                       bool box = true) {
   testing::internal::CaptureStderr(), run();
   const std::string err = testing::internal::GetCapturedStderr();
   EXPECT_TRUE(err.find('\n') == err.size() - 1 && err.find(why) != err.npos) << err;
@@ -87,15 +92,17 @@ void ExpectRunSaysOnce(FakePlatform& fake, const std::function<void()>& run,
 // Every setting at its default, the windows apart wherever Enlarge and Change Size take them.
 void StartsFromTheDefaultsApart() {
   auto all = [](auto... v) { return std::vector<double>{double(v)...}; };
-  EXPECT_EQ(all(currentTool, displayZoom, noiseType, plasmaAlpha, plasmaBeta, plasmaNoise,
-                morviAlpha, morviBeta, morviNoise, noiseSigma, erodeTimes[0], erodeTimes[1],
-                dilateTimes[0], dilateTimes[1], maxWideness, maxHeight, brushSize, brushHeight),
-            all(kFixDraw, 1, 0, 1, 1, 100, 3, 6.765, 100, 100, 100, 100, 100, 100, 1024, 255, 3, 10));
+  EXPECT_EQ(
+      all(currentTool, displayZoom, noiseType, plasmaAlpha, plasmaBeta, plasmaNoise, morviAlpha,
+          morviBeta, morviNoise, noiseSigma, erodeTimes[0], erodeTimes[1], dilateTimes[0],
+          dilateTimes[1], maxWideness, maxHeight, brushSize, brushHeight),
+      all(kFixDraw, 1, 0, 1, 1, 100, 3, 6.765, 100, 100, 100, 100, 100, 100, 1024, 255, 3, 10));
   XSizeHints hints{};  // the preview's minimum size, and room to grow
   long supplied = 0;
   XGetWMNormalHints(fl_display, fl_xid(previewWindow), &hints, &supplied);
   EXPECT_TRUE((hints.flags & PMinSize) && hints.min_width == 300 && hints.min_height == 300 &&
-              (!(hints.flags & PMaxSize) || hints.max_width > 300)) << "the preview's size range";
+              (!(hints.flags & PMaxSize) || hints.max_width > 300))
+      << "the preview's size range";
   ExpectApart("at start");
   int ax, ay, aw, ah, side = heightmap.width();
   Fl::screen_work_area(ax, ay, aw, ah, 0);
@@ -123,7 +130,8 @@ TEST(PluginRun, StartsFromDefaultsWithWindowsApartSaysWhyItCannotOpenOrFailsAndE
   fake.displayFailure = "no X display is set";
   heightmap.assign(63, 63, 1, 1, 9)(5, 7) = 200;
   const Heightmap before = heightmap;
-  ExpectRunSaysOnce(fake, [] { RunWithSteps({}); }, *fake.displayFailure, false);
+  ExpectRunSaysOnce(
+      fake, [] { RunWithSteps({}); }, *fake.displayFailure, false);
   EXPECT_EQ(heightmap, before) << "the start-up terrain changed the map";
   fake.displayFailure.reset();
   // CImg connects to the screen on its first window only, which fails here.
@@ -131,17 +139,24 @@ TEST(PluginRun, StartsFromDefaultsWithWindowsApartSaysWhyItCannotOpenOrFailsAndE
     fl_open_display();
     const std::string display = getenv("DISPLAY");
     unsetenv("DISPLAY");
-    ExpectRunSaysOnce(fake, [&] { PluginExecute(), setenv("DISPLAY", display.c_str(), 1); },
-                      "Failed to open X11 display");
+    ExpectRunSaysOnce(
+        fake, [&] { PluginExecute(), setenv("DISPLAY", display.c_str(), 1); },
+        "Failed to open X11 display");
     EXPECT_EQ(heightmap, before);
     EXPECT_EQ(cimg::mutex(14, 2), 0) << "CImg's window lock was left held";  // tried, not waited on
     cimg::mutex(14, 0);  // a held lock would hang every later run
   }
   renderMode = 1;  // kept from an earlier run: the new choice must show it
-  ExpectRunSaysOnce(fake, [] { RunWithSteps({[] {
-      EXPECT_EQ(controlWindow->renderingModeChoice->value(), 1);
-      throw std::runtime_error("planted failure");
-    }}, 10); }, "planted failure");
+  ExpectRunSaysOnce(
+      fake,
+      [] {
+        RunWithSteps({[] {
+                       EXPECT_EQ(controlWindow->renderingModeChoice->value(), 1);
+                       throw std::runtime_error("planted failure");
+                     }},
+                     10);
+      },
+      "planted failure");
   EXPECT_NE(heightmap, before) << "a working run makes its start-up terrain";
   // Left by an earlier run: every run starts from the built-in settings.
   currentTool = kCreateMountain, displayZoom = 3, noiseType = 1, plasmaAlpha = plasmaBeta = 0.5;
@@ -151,23 +166,27 @@ TEST(PluginRun, StartsFromDefaultsWithWindowsApartSaysWhyItCannotOpenOrFailsAndE
   EXPECT_TRUE(!editorDisplay && !previewWindow && !controlWindow && PluginType() == 1);
   RunWithSteps({[] { controlWindow->window->hide(); }}, 10);
   Fl_Double_Window* dialog = nullptr;
-  RunWithSteps({[&] { dialog = showPlasmaOptions(), closeRequest = 1; }, [&] {
+  RunWithSteps({[&] { dialog = showPlasmaOptions(), closeRequest = 1; },
+                [&] {
                   EXPECT_TRUE(WaitUntil([] { return !previewWindow->shown(); }));
                   EXPECT_TRUE(dialog->shown() && previewWindow) << "a dialog left open";
                   dialog->hide();
-                }}, 15);
+                }},
+               15);
   EXPECT_EQ(previewWindow, nullptr);
   FreeImageMessageHandler(13, std::string(5000, 'x').c_str());  // cut to its 1024-byte buffer
   const FakePlatform::Message& m = fake.messages.at(0);
-  EXPECT_EQ(std::tie(m.title, m.text, m.icon), std::make_tuple("Warning", "13 : " +
-            std::string(1018, 'x'), platform::MessageIcon::Exclamation));
+  EXPECT_EQ(std::tie(m.title, m.text, m.icon),
+            std::make_tuple("Warning", "13 : " + std::string(1018, 'x'),
+                            platform::MessageIcon::Exclamation));
 }
 
 // The pointer over the editor at display pixel (x, y), as the display sees it.
 void PointAt(int x, int y, unsigned int button) {
   editorDisplay->move(700, 500).set_mouse(x, y).set_button();  // clear of the run's windows
   if (button) editorDisplay->set_button(button);
-  EXPECT_TRUE(WaitUntil([&] { return editorDisplay->mouse_x() == x && editorDisplay->mouse_y() == y; }));
+  EXPECT_TRUE(
+      WaitUntil([&] { return editorDisplay->mouse_x() == x && editorDisplay->mouse_y() == y; }));
 }
 
 void Pass() { previewWindow->clear_damage(), EditorIdle(nullptr); }  // one pump pass
@@ -201,7 +220,8 @@ void PumpScenario() {
   PointAt(200, 200, 0), Pass();
   const ControlWindow* w = controlWindow;  // the brush's 7 x 7 at zoom 2 holds one 77
   EXPECT_EQ(std::make_tuple(w->brushMaxOutput->value(), w->brushMinOutput->value(),
-            w->brushMeanOutput->value()), std::make_tuple(77.0, 10.0, double((48 * 10 + 77) / 49)));
+                            w->brushMeanOutput->value()),
+            std::make_tuple(77.0, 10.0, double((48 * 10 + 77) / 49)));
   const Heightmap before = heightmap;
   for (unsigned button : {2u, 4u}) PointAt(200, 200, button), Pass();
   EXPECT_EQ(heightmap, before) << "the right or middle button drew";
@@ -212,8 +232,9 @@ void PumpScenario() {
 
   XResizeWindow(dpy, editorDisplay->_window, 400, 300), XSync(dpy, False);
   XWindowAttributes a;
-  EXPECT_TRUE(WaitUntil([&] { return XGetWindowAttributes(dpy, editorDisplay->_window, &a) &&
-    a.width == 498 && a.height == 498 && e->window_width() == 498 && e->window_height() == 498;
+  EXPECT_TRUE(WaitUntil([&] {
+    return XGetWindowAttributes(dpy, editorDisplay->_window, &a) && a.width == 498 &&
+           a.height == 498 && e->window_width() == 498 && e->window_height() == 498;
   })) << "the editor kept the window manager's size";
   XCloseDisplay(dpy);
   previewWindow->clear_damage(FL_DAMAGE_EXPOSE), EditorIdle(nullptr);
@@ -246,10 +267,12 @@ void EditorKey(unsigned int key, bool shift = false) {
 
 // The map, and everything that must follow its size, as one expected state.
 void ExpectRestored(const Heightmap& expected, const char* what) {
-  ASSERT_TRUE(WaitUntil([&] { return heightmap.is_sameXY(expected) && heightmap == expected; })) << what;
+  ASSERT_TRUE(WaitUntil([&] { return heightmap.is_sameXY(expected) && heightmap == expected; }))
+      << what;
   const int w = expected.width();
   EXPECT_TRUE(mapSize == w && mapSizeTable[controlWindow->mapDimensionsChoice->value()] == w &&
-              editorDisplay->width() == w) << what << ": something kept the other size";
+              editorDisplay->width() == w)
+      << what << ": something kept the other size";
 }
 
 // Strokes of two pump passes each; the pointer is put back each time (other tests move it).
@@ -294,12 +317,15 @@ TEST(TerrainHistory, UndoAndRedoByteForByteFromEveryWindowAndAThousandStrokesWit
   platform.fake.openAnswers.push_back(image);
   const std::size_t bound = std::size_t(kHistorySteps) * 249 * 249;
   long before = 0, after = 0;
-  RunWithSteps({StrokeGenerateResizeLoadThenUndoAndRedoThem, [&] {
-                  heightmap.assign(249, 249, 1, 1, 128), before = HeapKiB();
-                  currentTool = kNoiseZone;  // fresh noise: every pass changes the map
-                  Strokes(1000), after = HeapKiB(), closeRequest = 1;
-                  EXPECT_TRUE(UndoSteps() + RedoSteps() == kHistorySteps && HistoryBytes() <= bound);
-                }}, 100);
+  RunWithSteps(
+      {StrokeGenerateResizeLoadThenUndoAndRedoThem,
+       [&] {
+         heightmap.assign(249, 249, 1, 1, 128), before = HeapKiB();
+         currentTool = kNoiseZone;  // fresh noise: every pass changes the map
+         Strokes(1000), after = HeapKiB(), closeRequest = 1;
+         EXPECT_TRUE(UndoSteps() + RedoSteps() == kHistorySteps && HistoryBytes() <= bound);
+       }},
+      100);
   std::remove(image.c_str());
 #if !defined(__SANITIZE_ADDRESS__)
   EXPECT_LT((after - before) * 1024, long(bound) + 4 * 1024 * 1024)
@@ -343,23 +369,27 @@ TEST(TerrainHistory, TenFullRunsUndoIntoTheLastOneAskBeforeClosingAndDoNotGrowMe
                               "Close the plug-in anyway?");
                     EXPECT_TRUE(previewWindow->shown() && !closeRequest) << "closed unsaved";
                     exportRequest = 1;
-                  }, [&] {
+                  },
+                  [&] {
                     EXPECT_TRUE(WaitUntil([&] { return fake.saveDialogs.size() == 1; }));
                     exportRequest = 1;
                     ASSERT_TRUE(WaitUntil([&] { return fake.messages.size() == 1; }));
                     EXPECT_TRUE(CloseConfirmed() && fake.questions.size() == 2) << "asked again";
                     PluginSetCallback(nullptr), passRequest = 1, EditorIdle(nullptr);
-                    EXPECT_TRUE(previewWindow->shown() && !closeRequest) << "a failed hand-off ended it";
+                    EXPECT_TRUE(previewWindow->shown() && !closeRequest)
+                        << "a failed hand-off ended it";
                     PluginSetCallback(CountingHost), passRequest = 1;
-                  }}, 20);
+                  }},
+                 20);
     PluginSetCallback(nullptr), last = heightmap;
     EXPECT_EQ(handOffs, run);
     EXPECT_FALSE(TerrainUnsaved()) << "the hand-off did not count as saving the terrain";
     const std::vector<FakePlatform::Message>& m = fake.messages;  // [1]: the failed hand-off
     ASSERT_EQ(m.size(), 3u);
-    EXPECT_EQ(m[0].title + ": " + m[0].text + "|" + m[1].title + "|" + m[2].title + ": " + m[2].text,
-              "QMF exporter: File correctly exported to QMF format.|Warning|Information: Land correctly "
-              "exported to Quarn!\nAdvanced Relievo Plugin 1.0 by\nEttar Quell \"Il Morvi\".");
+    EXPECT_EQ(
+        m[0].title + ": " + m[0].text + "|" + m[1].title + "|" + m[2].title + ": " + m[2].text,
+        "QMF exporter: File correctly exported to QMF format.|Warning|Information: Land correctly "
+        "exported to Quarn!\nAdvanced Relievo Plugin 1.0 by\nEttar Quell \"Il Morvi\".");
     EXPECT_EQ(m[2].icon, platform::MessageIcon::Information);
     if (run == 3) afterRun3 = HeapKiB(), historyAfterRun3 = long(HistoryBytes() / 1024);
   }

@@ -39,15 +39,15 @@ constexpr Fl_Menu_Item kEnd = {nullptr, 0, nullptr, nullptr, 0, 0, 0, 0, 0};
 
 Fl_Menu_Item renderingModeMenu[] = {Item("Color Shaded"), Item("Wireframe"), kEnd};
 Fl_Menu_Item mapDimensionsMenu[] = {Item("249x249 px"), Item("125x125 px"), Item("63x63 px"),
-                                    Item("32x32 px"), Item("16x16 px"), kEnd};
+                                    Item("32x32 px"),   Item("16x16 px"),   kEnd};
 Fl_Menu_Item generatorMenu[] = {Item("Plasma"), Item("Noise"), Item("Morvi Gen"), kEnd};
 // The two filter choices each get their own array, so a selection in one can
 // never show up in the other.
-Fl_Menu_Item firstFilterMenu[] = {Item("Blur"), Item("Erosion"), Item("Dilate"),
+Fl_Menu_Item firstFilterMenu[] = {Item("Blur"),     Item("Erosion"),   Item("Dilate"),
                                   Item("Negative"), Item("No Filter"), kEnd};
-Fl_Menu_Item secondFilterMenu[] = {Item("Blur"), Item("Erosion"), Item("Dilate"),
+Fl_Menu_Item secondFilterMenu[] = {Item("Blur"),     Item("Erosion"),   Item("Dilate"),
                                    Item("Negative"), Item("No Filter"), kEnd};
-Fl_Menu_Item widenessMenu[] = {Item("256 units"), Item("512 units"), Item("1024 units"),
+Fl_Menu_Item widenessMenu[] = {Item("256 units"),  Item("512 units"),  Item("1024 units"),
                                Item("2048 units"), Item("4096 units"), kEnd};
 Fl_Menu_Item heightMenu[] = {Item("255 units"), Item("510 units"), Item("765 units"),
                              Item("1020 units"), kEnd};
@@ -156,8 +156,8 @@ void MakeTransformButton(int x, const char* tip, ToolIcon icon, Fl_Callback* cb)
   b->callback(cb);
 }
 
-Fl_Value_Slider* MakeBrushSlider(int y, const char* label, const char* tip, double min,
-                                 double max, double value, Fl_Callback* cb) {
+Fl_Value_Slider* MakeBrushSlider(int y, const char* label, const char* tip, double min, double max,
+                                 double value, Fl_Callback* cb) {
   Fl_Value_Slider* s = new Fl_Value_Slider(210, y, 145, 20, label);
   s->tooltip(tip);
   s->type(FL_HOR_SLIDER);
@@ -228,15 +228,15 @@ void ControlWindow::BuildRenderingPage() {
   page->hide();
   renderingModeChoice = MakeChoice(190, 75, 120, 25, "Rendering Mode:", "Select Rendering Mode",
                                    renderingModeMenu, RenderingModeCallback);
-  resetViewButton = MakeButton(170, 240, 95, 25, "Reset View", "Reset the Current 3D View",
-                               ResetViewCallback);
+  resetViewButton =
+      MakeButton(170, 240, 95, 25, "Reset View", "Reset the Current 3D View", ResetViewCallback);
   Fl_Tile* colors = new FixedTile(95, 145, 230, 55, "Color Shading Settings");
-  minColorButton = MakeColorButton(123, "Min", "Set Color for Minimum Height Value", 0,
-                                   MinColorCallback);
-  midColorButton = MakeColorButton(188, "Mid", "Set Color for Mean Height Value", 19,
-                                   MidColorCallback);
-  maxColorButton = MakeColorButton(253, "Max", "Set Color for Maximum Height Value", 7,
-                                   MaxColorCallback);
+  minColorButton =
+      MakeColorButton(123, "Min", "Set Color for Minimum Height Value", 0, MinColorCallback);
+  midColorButton =
+      MakeColorButton(188, "Mid", "Set Color for Mean Height Value", 19, MidColorCallback);
+  maxColorButton =
+      MakeColorButton(253, "Max", "Set Color for Maximum Height Value", 7, MaxColorCallback);
   colors->end();
   page->end();
 }
@@ -244,28 +244,28 @@ void ControlWindow::BuildRenderingPage() {
 void ControlWindow::BuildHeightmapPage() {
   Fl_Group* page = new Fl_Group(5, 50, 410, 265, "HeigthMap Options");
   page->hide();
-  mapDimensionsChoice = MakeChoice(160, 75, 125, 25, "Map Dimensions:",
-                                   "Set Heightmap Dimensions", mapDimensionsMenu, nullptr);
-  generateMapButton = MakeButton(30, 260, 110, 25, "Generate Map",
-                                 "Generate Map with these Settings and Apply Filters",
-                                 GenerateMapCallback);
-  generatorChoice = MakeChoice(160, 115, 125, 25, "Generator:", "Set Generator Type",
-                               generatorMenu, nullptr);
+  mapDimensionsChoice = MakeChoice(160, 75, 125, 25, "Map Dimensions:", "Set Heightmap Dimensions",
+                                   mapDimensionsMenu, nullptr);
+  generateMapButton =
+      MakeButton(30, 260, 110, 25, "Generate Map",
+                 "Generate Map with these Settings and Apply Filters", GenerateMapCallback);
+  generatorChoice =
+      MakeChoice(160, 115, 125, 25, "Generator:", "Set Generator Type", generatorMenu, nullptr);
   firstFilterChoice = MakeChoice(160, 155, 125, 25, "1th Filter:", "Select First Filter to Apply",
                                  firstFilterMenu, nullptr);
-  secondFilterChoice = MakeChoice(160, 195, 125, 25, "2nd Filter:",
-                                  "Select Second Filter to Apply", secondFilterMenu, nullptr);
-  applyFiltersButton = MakeButton(157, 260, 110, 25, "Apply Filters",
-                                  "Apply Filter Sequence Only", ApplyFiltersCallback);
-  generatorOptionsButton = MakeButton(295, 115, 75, 25, "Options...",
-                                      "Set Options for the Selected Generator",
-                                      GeneratorOptionsCallback);
-  firstFilterOptionsButton = MakeButton(295, 155, 75, 25, "Options...",
-                                        "Set Options for the Selected Filter",
-                                        FirstFilterOptionsCallback);
-  secondFilterOptionsButton = MakeButton(295, 195, 75, 25, "Options...",
-                                         "Set Options for the Selected Filter",
-                                         SecondFilterOptionsCallback);
+  secondFilterChoice = MakeChoice(160, 195, 125, 25, "2nd Filter:", "Select Second Filter to Apply",
+                                  secondFilterMenu, nullptr);
+  applyFiltersButton = MakeButton(157, 260, 110, 25, "Apply Filters", "Apply Filter Sequence Only",
+                                  ApplyFiltersCallback);
+  generatorOptionsButton =
+      MakeButton(295, 115, 75, 25, "Options...", "Set Options for the Selected Generator",
+                 GeneratorOptionsCallback);
+  firstFilterOptionsButton =
+      MakeButton(295, 155, 75, 25, "Options...", "Set Options for the Selected Filter",
+                 FirstFilterOptionsCallback);
+  secondFilterOptionsButton =
+      MakeButton(295, 195, 75, 25, "Options...", "Set Options for the Selected Filter",
+                 SecondFilterOptionsCallback);
   changeSizeButton = MakeButton(285, 260, 110, 25, "Change Size",
                                 "Change HeightMap Size so to Change Detail", ChangeSizeCallback);
   page->end();
@@ -274,13 +274,13 @@ void ControlWindow::BuildHeightmapPage() {
 void ControlWindow::BuildLandPage() {
   Fl_Group* page = new Fl_Group(5, 50, 410, 265, "Land Options");
   page->hide();
-  maxWidenessChoice = MakeChoice(170, 75, 115, 25, "Maximun wideness:",
-                                 "Set Landscape Maximum Wideness in Quarn", widenessMenu,
-                                 MaxWidenessCallback);
+  maxWidenessChoice =
+      MakeChoice(170, 75, 115, 25, "Maximun wideness:", "Set Landscape Maximum Wideness in Quarn",
+                 widenessMenu, MaxWidenessCallback);
   maxWidenessChoice->when(FL_WHEN_CHANGED);
-  maxHeightChoice = MakeChoice(170, 125, 115, 25, "Maximum Height:",
-                               "Set Landscape Maximum Height in Quarn", heightMenu,
-                               MaxHeightCallback);
+  maxHeightChoice =
+      MakeChoice(170, 125, 115, 25, "Maximum Height:", "Set Landscape Maximum Height in Quarn",
+                 heightMenu, MaxHeightCallback);
   maxHeightChoice->when(FL_WHEN_CHANGED);
   MakeButton(155, 190, 115, 25, "Pass to Quarn", "Pass this Landscape to Quarn", PassCallback);
   MakeButton(155, 227, 115, 25, "Export to QMF", "Export to a QMF File", ExportCallback);
@@ -313,9 +313,9 @@ Fl_Group* ControlWindow::BuildPaintPage() {
   tools->end();
 
   Fl_Tile* brush = new FixedTile(60, 170, 315, 100, "Options");
-  brushSizeSlider = MakeBrushSlider(180, "Brush Size in Pixels:",
-                                    "Brush Size in Pixels, this Setting Affects Drawing Tools",
-                                    1, 20, 1, BrushSizeCallback);
+  brushSizeSlider = MakeBrushSlider(
+      180, "Brush Size in Pixels:", "Brush Size in Pixels, this Setting Affects Drawing Tools", 1,
+      20, 1, BrushSizeCallback);
   brushHeightSlider = MakeBrushSlider(210, "Maximum Height:", "This Setting Affects Drawing Tools",
                                       0, 255, 10, BrushHeightCallback);
   brushMinOutput = MakeReadout(150, "Min Height:", "Show Brush Actual Area Minimum Pixel Value");
@@ -399,10 +399,17 @@ void ControlWindow::ClearAll(Fl_Widget*, void*) {
 
 void ControlWindow::GeneratorOptions(Fl_Widget*, void*) {
   switch (generatorChoice->value()) {
-    case 0: showPlasmaOptions(); break;
-    case 1: showNoiseOptions(); break;
-    case 2: showMorviGenOptions(); break;
-    default: break;
+    case 0:
+      showPlasmaOptions();
+      break;
+    case 1:
+      showNoiseOptions();
+      break;
+    case 2:
+      showMorviGenOptions();
+      break;
+    default:
+      break;
   }
 }
 

@@ -14,7 +14,9 @@ namespace {
 constexpr Fl_Menu_Item Item(const char* label) {
   return {label, 0, nullptr, nullptr, 0, FL_NORMAL_LABEL, FL_HELVETICA, 14, FL_FOREGROUND_COLOR};
 }
-Fl_Menu_Item noiseTypeMenu[] = {Item("Gaussian"), Item("Uniform"), Item("Salt+Pepper"),
+Fl_Menu_Item noiseTypeMenu[] = {Item("Gaussian"),
+                                Item("Uniform"),
+                                Item("Salt+Pepper"),
                                 {nullptr, 0, nullptr, nullptr, 0, 0, 0, 0, 0}};
 
 // A dialog window that knows how to store its own widgets' values. Every

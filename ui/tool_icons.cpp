@@ -8,10 +8,10 @@ namespace {
 
 // Static objects: built at module load, destroyed in reverse order at unload.
 Fl_Pixmap toolIcons[kToolIconCount] = {
-    Fl_Pixmap(fixDrawXpm),     Fl_Pixmap(paintPlainBrushXpm), Fl_Pixmap(createMountainXpm),
-    Fl_Pixmap(createDepressionXpm), Fl_Pixmap(noiseZoneXpm), Fl_Pixmap(blurZoneXpm),
-    Fl_Pixmap(rotateRightXpm), Fl_Pixmap(rotateLeftXpm),      Fl_Pixmap(enlargeXpm),
-    Fl_Pixmap(reduceXpm),      Fl_Pixmap(flipHorizontalXpm),  Fl_Pixmap(flipVerticalXpm),
+    Fl_Pixmap(fixDrawXpm),          Fl_Pixmap(paintPlainBrushXpm), Fl_Pixmap(createMountainXpm),
+    Fl_Pixmap(createDepressionXpm), Fl_Pixmap(noiseZoneXpm),       Fl_Pixmap(blurZoneXpm),
+    Fl_Pixmap(rotateRightXpm),      Fl_Pixmap(rotateLeftXpm),      Fl_Pixmap(enlargeXpm),
+    Fl_Pixmap(reduceXpm),           Fl_Pixmap(flipHorizontalXpm),  Fl_Pixmap(flipVerticalXpm),
 };
 
 }  // namespace

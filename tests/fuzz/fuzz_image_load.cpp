@@ -11,7 +11,8 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size) {
   static const char* const kTypes[] = {".bmp", ".jpg", ".tga", ".psd", ".tif", ".png", ".pgm",
                                        ".ppm", ".pcx", ".ico", ".xpm", ".ras", ".iff", ".wbmp"};
   static char dir[] = "/tmp/relievo-fuzzXXXXXX";
-  static const bool made = mkdtemp(dir) && setenv("TMPDIR", dir, 1) == 0;  // the load's temporaries too
+  static const bool made =
+      mkdtemp(dir) && setenv("TMPDIR", dir, 1) == 0;  // the load's temporaries too
   if (size < 1 || !made) return 0;
   const std::string path = std::string(dir) + "/input" + kTypes[data[0] % 14];
   std::FILE* f = std::fopen(path.c_str(), "wb");

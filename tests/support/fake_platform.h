@@ -9,19 +9,27 @@
 
 #include "platform/platform.h"
 
-namespace platform { Platform& Native(); }
+namespace platform {
+Platform& Native();
+}
 
 class FakePlatform : public platform::Platform {
  public:
   using Filters = std::vector<platform::FileFilter>;
   using Answers = std::deque<std::optional<std::string>>;
-  struct Message { std::string title, text; platform::MessageIcon icon; };
-  struct Dialog { std::string title; Filters filters; };
+  struct Message {
+    std::string title, text;
+    platform::MessageIcon icon;
+  };
+  struct Dialog {
+    std::string title;
+    Filters filters;
+  };
 
   std::vector<Message> messages, questions;
   std::vector<Dialog> openDialogs, saveDialogs;
-  Answers openAnswers, saveAnswers;  // in order; std::nullopt or none left: cancelled
-  std::deque<bool> yesNoAnswers;     // in order; Yes once they run out
+  Answers openAnswers, saveAnswers;           // in order; std::nullopt or none left: cancelled
+  std::deque<bool> yesNoAnswers;              // in order; Yes once they run out
   std::optional<std::string> displayFailure;  // set: there is no screen, for this reason
 
   bool OpenDisplay(std::string* reason) override {
@@ -29,7 +37,9 @@ class FakePlatform : public platform::Platform {
     return !displayFailure && platform::Native().OpenDisplay(reason);
   }
   void ShowMessage(const std::string& title, const std::string& text,
-                   platform::MessageIcon icon) override { messages.push_back({title, text, icon}); }
+                   platform::MessageIcon icon) override {
+    messages.push_back({title, text, icon});
+  }
   bool AskYesNo(const std::string& title, const std::string& text) override {
     questions.push_back({title, text, platform::MessageIcon::Exclamation});
     const bool yes = yesNoAnswers.empty() || yesNoAnswers.front();

@@ -1,9 +1,9 @@
 // The Windows FreeImage, built from Debian's codec sources: the common formats load stretched
 // to the map size, a saved PNG holds the map, no temporary file stays. <windows.h> first:
 // FreeImage.h otherwise declares its own BOOL, BYTE etc. and hides the real ones.
-#include <windows.h>
 #include <FreeImage.h>
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <string>
 
@@ -28,10 +28,15 @@ int LeftoverTempFiles() {
 }
 
 TEST(WindowsImageFiles, CommonFormatsLoadStretchedAndAPngSaveHoldsTheMap) {
-  struct Case { const char* name; FREE_IMAGE_FORMAT fif; int w, h, side, tolerance; };
-  const Case cases[] = {{"ramp.png", FIF_PNG, 100, 100, 125, 2}, {"ramp.bmp", FIF_BMP, 640, 480, 249, 2},
-                        {"ramp.tif", FIF_TIFF, 96, 96, 63, 2},   {"ramp.tga", FIF_TARGA, 20, 10, 16, 2},
-                        {"ramp.jpg", FIF_JPEG, 200, 150, 249, 8}, {"ramp.pgm", FIF_PGMRAW, 10, 10, 249, 2}};
+  struct Case {
+    const char* name;
+    FREE_IMAGE_FORMAT fif;
+    int w, h, side, tolerance;
+  };
+  const Case cases[] = {
+      {"ramp.png", FIF_PNG, 100, 100, 125, 2},  {"ramp.bmp", FIF_BMP, 640, 480, 249, 2},
+      {"ramp.tif", FIF_TIFF, 96, 96, 63, 2},    {"ramp.tga", FIF_TARGA, 20, 10, 16, 2},
+      {"ramp.jpg", FIF_JPEG, 200, 150, 249, 8}, {"ramp.pgm", FIF_PGMRAW, 10, 10, 249, 2}};
   const int before = LeftoverTempFiles();
   for (const Case& c : cases) {  // a grey ramp along x: 0 on the left, 255 on the right
     FIBITMAP* grey = FreeImage_Allocate(c.w, c.h, 8);
@@ -39,7 +44,8 @@ TEST(WindowsImageFiles, CommonFormatsLoadStretchedAndAPngSaveHoldsTheMap) {
     for (int i = 0; i < 256; ++i) pal[i].rgbRed = pal[i].rgbGreen = pal[i].rgbBlue = BYTE(i);
     for (int y = 0; y < c.h; ++y)
       for (int x = 0; x < c.w; ++x) FreeImage_GetScanLine(grey, y)[x] = BYTE(x * 255 / (c.w - 1));
-    FIBITMAP* out = c.fif == FIF_JPEG || c.fif == FIF_TARGA ? FreeImage_ConvertTo24Bits(grey) : grey;
+    FIBITMAP* out =
+        c.fif == FIF_JPEG || c.fif == FIF_TARGA ? FreeImage_ConvertTo24Bits(grey) : grey;
     const std::string path = TempPath(c.name);
     ASSERT_TRUE(FreeImage_Save(c.fif, out, path.c_str(), 0)) << c.name;
     if (out != grey) FreeImage_Unload(out);
@@ -64,7 +70,8 @@ TEST(WindowsImageFiles, CommonFormatsLoadStretchedAndAPngSaveHoldsTheMap) {
   ASSERT_TRUE(back && FreeImage_GetBPP(back) == 8 && FreeImage_GetWidth(back) == 63 &&
               FreeImage_GetHeight(back) == 63);
   int wrong = 0;
-  cimg_forXY(map, x, y) wrong += FreeImage_GetScanLine(back, 62 - y)[x] != map(x, y);  // bottom-up rows
+  cimg_forXY(map, x, y) wrong +=
+      FreeImage_GetScanLine(back, 62 - y)[x] != map(x, y);  // bottom-up rows
   EXPECT_EQ(wrong, 0);
   FreeImage_Unload(back);
   DeleteFileA(png.c_str());

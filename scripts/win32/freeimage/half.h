@@ -18,7 +18,10 @@ class half {
         out = sign;
       } else {  // subnormal: normalise
         exp = 127 - 15 + 1;
-        while (!(man & 0x400u)) { man <<= 1; --exp; }
+        while (!(man & 0x400u)) {
+          man <<= 1;
+          --exp;
+        }
         out = sign | (exp << 23) | ((man & 0x3ffu) << 13);
       }
     } else if (exp == 31) {
@@ -30,6 +33,7 @@ class half {
     std::memcpy(&f, &out, sizeof f);
     return f;
   }
+
  private:
   unsigned short bits_ = 0;
 };

@@ -6,12 +6,12 @@
 #include "FreeImage.h"
 #include "Plugin.h"
 
-#define RELIEVO_MISSING_PLUGIN(init, name)                         \
-  static const char* DLL_CALLCONV init##Format() { return name; } \
+#define RELIEVO_MISSING_PLUGIN(init, name)                          \
+  static const char* DLL_CALLCONV init##Format() { return name; }   \
   static const char* DLL_CALLCONV init##Extensions() { return ""; } \
-  void DLL_CALLCONV init(Plugin* plugin, int) {                   \
-    plugin->format_proc = init##Format;                           \
-    plugin->extension_proc = init##Extensions;                    \
+  void DLL_CALLCONV init(Plugin* plugin, int) {                     \
+    plugin->format_proc = init##Format;                             \
+    plugin->extension_proc = init##Extensions;                      \
   }
 
 RELIEVO_MISSING_PLUGIN(InitEXR, "EXR")
