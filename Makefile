@@ -13,7 +13,7 @@ GOAL = $(or $(MAKECMDGOALS),all)
 WIN32_BUILD ?= build-win32
 
 .PHONY: all deps configure build run test test-unit test-sanitize bench fuzz mutate count clean \
-        win32 win32-test
+        format format-check win32 win32-test
 
 all: build
 
@@ -80,6 +80,14 @@ fuzz: deps
 MUTATE_ARGS ?=
 mutate: deps
 	scripts/with-display.sh scripts/mutate.py --jobs $(JOBS) $(MUTATE_ARGS)
+
+# Rewrites every C and C++ file in the tree's one format (.clang-format).
+format:
+	@scripts/format.sh
+
+# Fails, naming them, when files are not in that format (CI runs this).
+format-check:
+	@scripts/format.sh --check
 
 # Lines of tests against lines of product C++.
 count:

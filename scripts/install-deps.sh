@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  build-essential cmake pkg-config
+  build-essential cmake pkg-config clang-format
   libfltk1.3-dev cimg-dev libfreeimage-dev
   libgl-dev libglu1-mesa-dev libx11-dev
   libgtest-dev libgmock-dev libbenchmark-dev
