@@ -11,6 +11,7 @@
 #include "platform/platform.h"
 #include "plugin/history_keys.h"
 #include "plugin/plugin_state.h"
+#include "plugin/recovery.h"
 #include "plugin/terrain_history.h"
 #include "plugin/views.h"
 #include "preview/my_gl_win.h"
@@ -25,6 +26,8 @@ bool running = false;
 // Clears the run's objects however the run is left, so nothing dangles.
 struct RunObjects {
   ~RunObjects() {
+    // Unless the loop ended normally the copy stays, to be offered again.
+    EndRecovery(false);
     StopEditorPump();
     RemoveHistoryShortcuts();
     // A stroke still held when the run ends is a step of its own.
@@ -109,5 +112,7 @@ void RunPlugin() {
   previewWindow->redraw();
   InstallHistoryShortcuts();
   StartEditorPump();
+  StartRecovery();
   Fl::run();
+  EndRecovery(true);
 }

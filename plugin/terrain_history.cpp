@@ -99,6 +99,8 @@ void FinishStroke() {
   if (strokeOpen) EndChange();
 }
 
+bool StrokeInProgress() { return strokeOpen; }
+
 void Undo() { Travel(undoSteps, redoSteps); }
 
 void Redo() { Travel(redoSteps, undoSteps); }

@@ -23,6 +23,8 @@ void EndChange();
 void StrokePass();
 // The button is up (or the run ends): the stroke, if any, becomes one step.
 void FinishStroke();
+// Whether a stroke has begun and not yet finished.
+bool StrokeInProgress();
 
 // Put back the map before the last step (after the last undone step) with its
 // size; mapSize, the "Map Dimensions:" choice and the editor window follow the
