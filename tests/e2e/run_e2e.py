@@ -43,7 +43,8 @@ class Suite:
                                      stderr=subprocess.DEVNULL)
         os.close(write)
         name = ":" + os.read(read, 16).decode().strip()
-        self.env = dict(os.environ, DISPLAY=name)
+        # A state folder of its own: no recovery copy of another run is offered here.
+        self.env = dict(os.environ, DISPLAY=name, XDG_STATE_HOME=os.path.join(self.work, "state"))
         self.x = display.Display(name)
         self.root = self.x.screen().root
         self.width, self.height = self.x.screen().width_in_pixels, self.x.screen().height_in_pixels
