@@ -198,7 +198,8 @@ void StartRecovery() {
     std::fprintf(stderr, "No state folder: this run keeps no recovery copy.\n");
     return;
   }
-  const std::string stem = folder + "/recovery-" + std::to_string(platform::ProcessId());
+  const std::string stem =
+      (fs::path(folder) / ("recovery-" + std::to_string(platform::ProcessId()))).string();
   lock = std::make_unique<platform::SessionLock>();
   if (!lock->Acquire(stem + ".lock")) {
     std::fprintf(stderr, "Cannot lock %s.lock: this run keeps no recovery copy.\n", stem.c_str());
