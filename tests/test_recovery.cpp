@@ -276,12 +276,15 @@ TEST(RecoveryChild, DISABLED_PaintsTwoStrokesThenWaits) {
   ASSERT_NE(out, nullptr);
   SetRecoveryPeriod(0.2);
   ScopedFakePlatform platform;
-  int passes = 0;
-  const auto stroke = [&](int x, int y) {
-    return [&passes, x, y] {
-      currentTool = kCreateMountain;
-      editorDisplay->move(700, 400).set_mouse(x, y).set_button(1);
-      if (++passes % 5 != 0) return false;
+  // Each stroke holds the button until the map has changed under it.
+  const auto stroke = [](int x, int y) {
+    return [x, y, before = std::string()]() mutable {
+      if (before.empty()) {
+        before = Samples(heightmap);
+        currentTool = kCreateMountain;
+        editorDisplay->move(700, 400).set_mouse(x, y).set_button(1);
+      }
+      if (Samples(heightmap) == before) return false;
       editorDisplay->set_button();
       return true;
     };
