@@ -15,7 +15,7 @@
 set -euo pipefail
 
 here="$(cd "$(dirname "$0")" && pwd)"
-sources_dir="${RELIEVO_SOURCES_DIR:-$here/../../shared/vendor}"
+sources_dir="${RELIEVO_SOURCES_DIR:-$(cd "$here/../.." && pwd)/shared/vendor}"
 # sha256 of the upstream tarballs accepted when apt has no source package.
 declare -A TARBALL_SHA256=(
   [fltk-1.3.8]=135b5e713676126fc569aebd4e073c02146e00ef1eafc01aac2ab599641c877b
