@@ -1,14 +1,16 @@
 #!/usr/bin/env bash
 # Installs what cross-building for 32-bit Windows needs (mingw-w64, CMake,
-# dpkg-dev for unpacking source packages) and, with --wine, what running the
-# result needs: Wine with its 32-bit side and Mesa's 32-bit OpenGL, plus a
-# virtual X server and a window driver for the end-to-end run.
+# dpkg-dev for unpacking source packages, zip for the package) and, with
+# --wine, what running the result needs: Wine with its 32-bit side and Mesa's
+# 32-bit OpenGL, plus a virtual X server, xdotool, python3-xlib and
+# ImageMagick for the end-to-end run.
 # Idempotent: does nothing when everything is present.
 set -euo pipefail
 
-packages=(g++-mingw-w64-i686-posix mingw-w64-tools cmake make dpkg-dev xz-utils bzip2)
+packages=(g++-mingw-w64-i686-posix mingw-w64-tools cmake make dpkg-dev xz-utils bzip2 zip python3)
 if [[ "${1:-}" == "--wine" ]]; then
-  packages+=(wine wine32:i386 libgl1:i386 libgl1-mesa-dri:i386 xvfb xauth xdotool x11-utils python3)
+  packages+=(wine wine32:i386 libgl1:i386 libgl1-mesa-dri:i386 xvfb xauth xdotool x11-utils
+            python3-xlib imagemagick)
 fi
 
 source "$(dirname "$0")/install-missing.sh"
