@@ -23,7 +23,8 @@ def exports(dump):
     section = dump.split("[Ordinal/Name Pointer] Table", 1)[1].split("\n\n", 1)[0]
     by_index = {int(i): name for i, name in re.findall(r"\[\s*(\d+)\]\s+(\S+)", section)}
     table = dump.split("Export Address Table", 1)[1].split("[Ordinal/Name Pointer]", 1)[0]
-    rvas = {int(i): rva for i, rva in re.findall(r"\[\s*(\d+)\]\s+([0-9a-fA-F]+)\s", table)}
+    rvas = {int(i): rva for i, rva in
+            re.findall(r"\[\s*(\d+)\]\s+\+base\[\s*\d+\]\s+([0-9a-fA-F]+)\s", table)}
     return {name: rvas.get(i) for i, name in by_index.items()}
 
 
