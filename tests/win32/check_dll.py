@@ -3,7 +3,8 @@
 code of ours: the export table Quarn looks names up in, and the imports a
 user's machine must already have.
   check_dll.py exports OBJDUMP DLL
-  check_dll.py imports OBJDUMP DLL"""
+  check_dll.py imports OBJDUMP DLL
+  check_dll.py identify WINE_RUN HOST_EXE   (the host's --identify under Wine)"""
 
 import re
 import subprocess
@@ -49,8 +50,29 @@ def check_imports(dump):
     return problems + ([] if names else ["no import table found"])
 
 
+IDENTITY = ["type: 1", "name: Advanced Relievo", "description: Advanced version of Relievo Plugin",
+            "quarn version: 0.862", "version: 1.0 Beta", 'author: Ettar Quell "Il Morvi"',
+            "email: ilmorvi@relievo.example"]
+
+
+def check_identify(wine_run, host):
+    run = subprocess.run([wine_run, host, "--identify"], stdout=subprocess.PIPE, text=True,
+                         timeout=600)
+    if run.returncode == 77:
+        sys.exit(77)  # wine-run has said why Wine cannot run here
+    lines = [line.rstrip("\r") for line in run.stdout.splitlines()]
+    print("\n".join(lines))
+    return ([] if run.returncode == 0 else [f"the host exited with {run.returncode}"]) + (
+        [] if lines == IDENTITY else [f"the identity is not {IDENTITY}"])
+
+
 def main():
     what, objdump, dll = sys.argv[1:4]
+    if what == "identify":
+        problems = check_identify(objdump, dll)
+        for p in problems:
+            print("FAIL:", p)
+        return 1 if problems else 0
     dump = subprocess.run([objdump, "-p", dll], check=True, stdout=subprocess.PIPE,
                           text=True).stdout
     problems = (check_exports if what == "exports" else check_imports)(dump)
