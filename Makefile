@@ -13,7 +13,7 @@ GOAL = $(or $(MAKECMDGOALS),all)
 WIN32_BUILD ?= build-win32
 
 .PHONY: all deps configure build run test test-unit test-sanitize bench fuzz mutate count clean \
-        format format-check win32 win32-test
+        format format-check win32 win32-test win32-dist win32-bench
 
 all: build
 
@@ -98,9 +98,19 @@ count:
 win32:
 	scripts/win32-build.sh $(WIN32_BUILD) $(JOBS)
 
-# The Windows build's tests under Wine on a private X server.
-win32-test:
-	scripts/win32-build.sh $(WIN32_BUILD) $(JOBS) --test
+# The Windows build's tests under Wine on a private X server; the Linux build
+# (BUILD) is what its map text is compared with.
+win32-test: build
+	scripts/win32-build.sh $(WIN32_BUILD) $(JOBS) --test $(abspath $(BUILD))
+
+# AdvancedRelievo-VERSION-win32.zip: the DLL, an install text, licence notices.
+win32-dist: win32
+	scripts/win32-dist.sh $(WIN32_BUILD)
+
+# The map-text and terrain benchmarks, built for Windows and run under Wine
+# beside the Linux build's; prints the Windows/Linux ratio of the medians.
+win32-bench: build
+	scripts/win32-bench.sh $(WIN32_BUILD) $(JOBS) $(abspath $(BUILD))
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) build-fuzz build-mutate $(WIN32_BUILD)

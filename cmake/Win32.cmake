@@ -6,8 +6,10 @@
 # SSE arithmetic, as on x86-64: the x87 default would round differently and
 # change truncated samples.
 add_compile_options(-msse2 -mfpmath=sse)
-# M_PI and friends, which glibc offers by default.
-add_compile_definitions(FREEIMAGE_LIB _USE_MATH_DEFINES)
+# M_PI and friends, which glibc offers by default. FLTK 1.3's headers take
+# their Windows side only when WIN32 is defined, which a strict C++17 compiler
+# does not do; it is set for every file, so that all see the same CImg.
+add_compile_definitions(FREEIMAGE_LIB _USE_MATH_DEFINES WIN32)
 set(CMAKE_POSITION_INDEPENDENT_CODE OFF)
 add_link_options(-static -static-libgcc -static-libstdc++)
 
@@ -43,37 +45,47 @@ add_executable(quarn-host host/main.cpp)
 target_link_libraries(quarn-host PRIVATE quarn_host_lib)
 
 # FLTK, built statically with its OpenGL part.
-find_path(FLTK_INCLUDE_DIR FL/Fl.H)
-find_library(FLTK_LIBRARY fltk)
-find_library(FLTK_GL_LIBRARY fltk_gl)
-find_library(FLTK_IMAGES_LIBRARY fltk_images)
-if(FLTK_INCLUDE_DIR AND FLTK_LIBRARY AND FLTK_GL_LIBRARY AND FLTK_IMAGES_LIBRARY)
-  set(RELIEVO_WIN32_GUI ON)
-  file(GLOB GUI_SOURCES CONFIGURE_DEPENDS plugin/*.cpp editor/*.cpp ui/*.cpp preview/*.cpp
-                                          platform/*.cpp)
-  list(FILTER GUI_SOURCES EXCLUDE REGEX "(_fltk|plugin/module_anchor|plugin/plugin_state|platform/platform|platform/platform_win32)\\.cpp$")
-  add_library(relievo STATIC ${GUI_SOURCES})
-  target_include_directories(relievo PUBLIC ${FLTK_INCLUDE_DIR})
-  target_link_libraries(relievo PUBLIC relievo_core ${FLTK_IMAGES_LIBRARY} ${FLTK_GL_LIBRARY}
-                        ${FLTK_LIBRARY} ${RELIEVO_IMAGE_LIBS} glu32 opengl32 comctl32 ole32 uuid
-                        shell32 advapi32 ws2_32 gdi32 user32 comdlg32 kernel32)
-  target_precompile_headers(relievo PRIVATE platform/cimg_config.h)
+find_path(FLTK_INCLUDE_DIR FL/Fl.H REQUIRED)
+find_library(FLTK_LIBRARY fltk REQUIRED)
+find_library(FLTK_GL_LIBRARY fltk_gl REQUIRED)
+find_library(FLTK_IMAGES_LIBRARY fltk_images REQUIRED)
+file(GLOB GUI_SOURCES CONFIGURE_DEPENDS plugin/*.cpp editor/*.cpp ui/*.cpp preview/*.cpp
+                                        platform/*.cpp)
+list(FILTER GUI_SOURCES EXCLUDE REGEX "(_fltk|_posix|plugin/module_anchor|plugin/plugin_state|platform/platform|platform/platform_win32)\\.cpp$")
+add_library(relievo STATIC ${GUI_SOURCES})
+target_include_directories(relievo PUBLIC ${FLTK_INCLUDE_DIR})
+target_link_libraries(relievo PUBLIC relievo_core ${FLTK_IMAGES_LIBRARY} ${FLTK_GL_LIBRARY}
+                      ${FLTK_LIBRARY} ${RELIEVO_IMAGE_LIBS} glu32 opengl32 comctl32 ole32 uuid
+                      shell32 advapi32 ws2_32 gdi32 user32 comdlg32 kernel32)
+target_precompile_headers(relievo PRIVATE platform/cimg_config.h)
 
-  add_library(AdvancedRelievo SHARED plugin/module_anchor.cpp plugin/AdvancedRelievo.def)
-  set_target_properties(AdvancedRelievo PROPERTIES PREFIX "" RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
-  target_link_libraries(AdvancedRelievo PRIVATE "$<LINK_LIBRARY:WHOLE_ARCHIVE,relievo,relievo_core>")
-  # The .def file alone decides the export table: nothing else leaks out.
-  target_link_options(AdvancedRelievo PRIVATE -Wl,--exclude-all-symbols)
-  add_dependencies(quarn-host AdvancedRelievo)
-else()
-  set(RELIEVO_WIN32_GUI OFF)
-  message(WARNING "FLTK for Windows not found in ${RELIEVO_WIN32_PREFIX}: "
-                  "AdvancedRelievo.dll is not built, only the parts without a GUI and their tests")
-endif()
+add_library(AdvancedRelievo SHARED plugin/module_anchor.cpp plugin/AdvancedRelievo.def)
+set_target_properties(AdvancedRelievo PROPERTIES PREFIX "" RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
+# Whole-archive takes every entry point in; relievo_core, which relievo links,
+# gives what they use (naming it here too makes CMake refuse the link).
+target_link_libraries(AdvancedRelievo PRIVATE "$<LINK_LIBRARY:WHOLE_ARCHIVE,relievo>")
+# The .def file alone decides the export table: nothing else leaks out. The
+# module opens windows and never a console, so it is marked a GUI one. The
+# release build is stripped: its symbol table helps no Quarn user, and a
+# build for debugging (RelWithDebInfo, Debug) keeps it.
+target_link_options(AdvancedRelievo PRIVATE -Wl,--exclude-all-symbols -Wl,--subsystem,windows
+                    $<$<CONFIG:Release,MinSizeRel>:-s>)
+add_dependencies(quarn-host AdvancedRelievo)
 
 if(RELIEVO_BUILD_TESTS)
   # ctest runs every test program under Wine.
   set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_SOURCE_DIR}/scripts/wine-run.sh)
   enable_testing()
   add_subdirectory(tests/win32)
+endif()
+
+# The map-text, resampling and generator benchmarks, when Google Benchmark has
+# been cross-built into the prefix (scripts/win32-deps.sh --bench).
+find_package(benchmark CONFIG QUIET)
+if(RELIEVO_BUILD_BENCHMARKS AND benchmark_FOUND)
+  foreach(name bench_map_text bench_terrain)
+    add_executable(${name} bench/${name}.cpp)
+    target_link_libraries(${name} PRIVATE relievo benchmark::benchmark_main)
+    set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
+  endforeach()
 endif()

@@ -3,6 +3,13 @@
 // would differ between translation units.
 #pragma once
 
+// CImg sizes its buffer limit by UINTPTR_MAX; unseen, a 32-bit build takes
+// the 64-bit limit, which wraps to 0. These stay above the first #define, so
+// include sorting cannot move them after CImg.h: a file that happened to
+// include them earlier would otherwise see another CImg than one that did not.
+#include <climits>
+#include <cstdint>
+
 #ifndef cimg_display
 #if defined(_WIN32)
 #define cimg_display 2  // GDI windows
@@ -15,11 +22,7 @@
 // itself should neither print nor pop up dialogs.
 #define cimg_verbosity 0
 
-// CImg sizes its buffer limit by UINTPTR_MAX; unseen, a 32-bit build takes
-// the 64-bit limit, which wraps to 0 and refuses every image.
 #include <CImg.h>
-
-#include <cstdint>
 
 // <windows.h>, which CImg's GDI back-end includes, renames LoadImage.
 #ifdef LoadImage

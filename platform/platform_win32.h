@@ -2,8 +2,9 @@
 // from the calls that show them so their exact contents can be checked.
 #pragma once
 
-#include <commdlg.h>
 #include <windows.h>
+// (after <windows.h>, whose types it uses)
+#include <commdlg.h>
 
 #include <string>
 #include <vector>

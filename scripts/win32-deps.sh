@@ -6,24 +6,35 @@
 #
 #   scripts/win32-deps.sh            build what is missing, print the prefix
 #   scripts/win32-deps.sh --prefix   only print the prefix
+#   scripts/win32-deps.sh --bench    also Google Benchmark, for the benchmarks
 #
-# RELIEVO_WIN32_CACHE overrides the cache folder.
+# RELIEVO_WIN32_CACHE overrides the cache folder. A package apt cannot fetch
+# is taken from a folder of upstream source tarballs, NAME-VERSION-source.tar.gz
+# (RELIEVO_SOURCES_DIR; by default ../shared/vendor beside the clone), checked
+# against the sha256 this script carries.
 set -euo pipefail
 
 here="$(cd "$(dirname "$0")" && pwd)"
-ZLIB_V=1.2.13 PNG_V=1.6.39 JPEG_V=2.1.5 TIFF_V=4.5.0 FI_V=3.18.0 FLTK_V=1.3.8
+sources_dir="${RELIEVO_SOURCES_DIR:-$(cd "$here/../.." && pwd)/shared/vendor}"
+# sha256 of the upstream tarballs accepted when apt has no source package.
+declare -A TARBALL_SHA256=(
+  [fltk-1.3.8]=135b5e713676126fc569aebd4e073c02146e00ef1eafc01aac2ab599641c877b
+)
+ZLIB_V=1.2.13 PNG_V=1.6.39 JPEG_V=2.1.5 TIFF_V=4.5.0 FI_V=3.18.0 FLTK_V=1.3.8 BENCH_V=1.7.1
 # Bump when the recipe below changes in a way that changes the output.
-RECIPE=2
+RECIPE=3
 cache="${RELIEVO_WIN32_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/advanced-relievo-win32}"
 prefix="$cache/z$ZLIB_V-png$PNG_V-jpeg$JPEG_V-tiff$TIFF_V-fi$FI_V-fltk$FLTK_V-r$RECIPE"
 if [[ "${1:-}" == "--prefix" ]]; then echo "$prefix"; exit 0; fi
+libs=(zlib png jpeg tiff freeimage fltk)
+if [[ "${1:-}" == "--bench" ]]; then libs+=(benchmark); fi
 
 HOST=i686-w64-mingw32
 JOBS="${JOBS:-2}"
 log() { echo "win32-deps: $*" >&2; }
 
 all_done() {
-  for lib in zlib png jpeg tiff freeimage fltk; do [[ -f "$prefix/.done-$lib" ]] || return 1; done
+  for lib in "${libs[@]}"; do [[ -f "$prefix/.done-$lib" ]] || return 1; done
 }
 if all_done; then echo "$prefix"; exit 0; fi
 
@@ -52,23 +63,47 @@ mkdir -p "$src_root" "$prefix"
 
 # Fetches and unpacks a Debian source package whose upstream version is $2
 # into $src_root/$1 and prints the tree. Tries every version apt knows,
-# newest first: a mirror does not always hold every revision's files.
+# newest first: a mirror does not always hold every revision's files. When
+# apt has none, takes the upstream tarball named $3-$2 from $sources_dir.
 fetch_source() {
-  local pkg="$1" upstream="$2" dir="$src_root/$1" v tree
+  local pkg="$1" upstream="$2" name="${3:-$1}" dir="$src_root/$1" v tree
   tree=$(find "$dir" -mindepth 1 -maxdepth 1 -type d -name "*$upstream*" 2>/dev/null | head -n1)
-  if [[ -n "$tree" ]]; then echo "$tree"; return; fi
+  if [[ -n "$tree" ]]; then log "source of $pkg: $tree (unpacked before)"; echo "$tree"; return; fi
   ensure_deb_src
   mkdir -p "$dir"
-  for v in $(apt-cache showsrc "$pkg" | awk '/^Version:/ {print $2}' | sort -ruV); do
+  for v in $(apt-cache showsrc "$pkg" 2>/dev/null | awk '/^Version:/ {print $2}' | sort -ruV); do
     [[ "$v" == *"$upstream"* ]] || continue
-    log "fetching source $pkg=$v"
     if (cd "$dir" && apt-get source -qq "$pkg=$v" >&2 2>/dev/null); then
       tree=$(find "$dir" -mindepth 1 -maxdepth 1 -type d -name "*$upstream*" | head -n1)
-      [[ -n "$tree" ]] && { echo "$tree"; return; }
+      if [[ -n "$tree" ]]; then log "source of $pkg: Debian source package $pkg=$v"; echo "$tree"; return; fi
     fi
   done
-  log "could not fetch the source package $pkg $upstream from the configured apt sources"
-  return 1
+  fetch_tarball "$pkg" "$name-$upstream" "$dir"
+}
+
+# Unpacks $sources_dir/$2-source.tar.gz into $3 after checking its sha256.
+fetch_tarball() {
+  local pkg="$1" stem="$2" dir="$3" tarball want got
+  tarball="$sources_dir/$stem-source.tar.gz"
+  want="${TARBALL_SHA256[$stem]:-}"
+  if [[ -z "$want" ]]; then
+    log "cannot get the source of $pkg: apt has none and this script knows no tarball of $stem"
+    return 1
+  fi
+  if [[ ! -f "$tarball" ]]; then
+    log "cannot get the source of $pkg: apt has none and $tarball is missing" \
+        "(RELIEVO_SOURCES_DIR names the folder of source tarballs)"
+    return 1
+  fi
+  got=$(sha256sum "$tarball" | awk '{print $1}')
+  if [[ "$got" != "$want" ]]; then
+    log "REFUSED $tarball: its sha256 is $got, not the $want this script expects"
+    return 1
+  fi
+  tar -xzf "$tarball" -C "$dir"
+  [[ -d "$dir/$stem" ]] || { log "$tarball holds no top folder $stem/"; return 1; }
+  log "source of $pkg: $tarball (sha256 checked)"
+  echo "$dir/$stem"
 }
 
 toolchain="$here/../cmake/mingw-w64-i686.cmake"
@@ -132,16 +167,25 @@ if [[ ! -f "$prefix/.done-freeimage" ]]; then
 fi
 
 if [[ ! -f "$prefix/.done-fltk" ]]; then
-  s=$(fetch_source fltk1.3 "$FLTK_V"); b=$(build_dir fltk)
+  s=$(fetch_source fltk1.3 "$FLTK_V" fltk); b=$(build_dir fltk)
   # The codecs above serve FLTK too: its bundled copies would clash with
-  # them in one static link.
+  # them in one static link. FLTK's check for png.h does not look in the
+  # prefix, and without it Fl_PNG_Image.cxx asks for libpng/png.h.
   cmake_cross "$s" "$b" -DOPTION_BUILD_SHARED_LIBS=OFF -DOPTION_USE_GL=ON -DOPTION_BUILD_EXAMPLES=OFF \
     -DFLTK_BUILD_TEST=OFF -DOPTION_USE_SYSTEM_ZLIB=ON -DOPTION_USE_SYSTEM_LIBPNG=ON \
-    -DOPTION_USE_SYSTEM_LIBJPEG=ON -DOPTION_PRINT_SUPPORT=ON \
+    -DOPTION_USE_SYSTEM_LIBJPEG=ON -DOPTION_PRINT_SUPPORT=ON -DHAVE_PNG_H=1 \
     -DZLIB_LIBRARY="$prefix/lib/libz.a" -DZLIB_INCLUDE_DIR="$prefix/include" \
     -DPNG_LIBRARY="$prefix/lib/libpng.a" -DPNG_PNG_INCLUDE_DIR="$prefix/include" \
     -DJPEG_LIBRARY="$prefix/lib/libjpeg.a" -DJPEG_INCLUDE_DIR="$prefix/include"
   touch "$prefix/.done-fltk"
+fi
+
+if [[ " ${libs[*]} " == *" benchmark "* && ! -f "$prefix/.done-benchmark" ]]; then
+  s=$(fetch_source benchmark "$BENCH_V"); b=$(build_dir benchmark)
+  cmake_cross "$s" "$b" -DBENCHMARK_ENABLE_TESTING=OFF -DBENCHMARK_ENABLE_GTEST_TESTS=OFF \
+    -DBENCHMARK_ENABLE_WERROR=OFF -DBENCHMARK_ENABLE_LTO=OFF -DBENCHMARK_ENABLE_INSTALL=ON \
+    -DCMAKE_INSTALL_LIBDIR=lib
+  touch "$prefix/.done-benchmark"
 fi
 
 echo "$prefix"

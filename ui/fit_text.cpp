@@ -5,7 +5,8 @@
 #include <FL/Fl_Menu_Item.H>
 #include <FL/Fl_Tabs.H>
 #include <FL/fl_draw.H>
-#include <FL/x.H>
+
+#include "platform/text_measure.h"
 
 namespace {
 
@@ -27,7 +28,7 @@ int TextWidth(Fl_Font font, int size, const char* text) {
 }  // namespace
 
 void FitTabLabels(Fl_Tabs* tabs) {
-  fl_open_display();
+  platform::ReadyTextMeasuring();
   for (int size = kLargest; size >= kSmallest; --size) {
     int total = 0;
     for (int i = 0; i < tabs->children(); ++i) {
@@ -42,7 +43,7 @@ void FitTabLabels(Fl_Tabs* tabs) {
 }
 
 void FitChoiceEntries(Fl_Choice* choice) {
-  fl_open_display();
+  platform::ReadyTextMeasuring();
   const Fl_Menu_Item* menu = choice->menu();
   if (!menu) return;
   const int room = choice->w() - kChoiceArrow - kChoiceMargins;

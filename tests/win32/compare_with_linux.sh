@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The Windows and the Linux build turn the same image files into the same map
 # text, byte for byte (JPEG decoding, bicubic rescale, luminance, number
-# formatting). Skips (77) when the Linux build's tool is not there.
+# formatting). Fails when the Linux build's tool is not there.
 #   compare_with_linux.sh WINDOWS_TOOL LINUX_TOOL
 set -euo pipefail
 win_tool="$1" linux_tool="$2"

@@ -1,9 +1,10 @@
 // The Windows FreeImage, built from Debian's codec sources: the common formats load stretched
 // to the map size, a saved PNG holds the map, no temporary file stays. <windows.h> first:
 // FreeImage.h otherwise declares its own BOOL, BYTE etc. and hides the real ones.
+#include <windows.h>
+// (kept above by this line: include sorting would put FreeImage.h first)
 #include <FreeImage.h>
 #include <gtest/gtest.h>
-#include <windows.h>
 
 #include <string>
 

@@ -1,9 +1,9 @@
 // The Win32 platform layer: the dialog records exactly as the common dialogs
-// get them, and the temporary files in the user's temporary folder.
+// get them.
 #include <gtest/gtest.h>
 
-#include <set>
 #include <string>
+#include <vector>
 
 #include "imagefiles/image_files.h"
 #include "platform/platform_win32.h"
@@ -58,25 +58,6 @@ TEST(DialogRecord, OldestLayoutTitleFlagsAndTheFilterPairsInOrder) {
             UINT(MB_OK | MB_ICONINFORMATION));
   EXPECT_EQ(platform::MessageBoxType(platform::MessageIcon::Exclamation),
             UINT(MB_OK | MB_ICONEXCLAMATION));
-}
-
-TEST(TempFiles, AreUniqueLandFilesInTheTemporaryFolderAndRemovable) {
-  char dir[MAX_PATH];
-  ASSERT_GT(GetTempPathA(sizeof(dir), dir), 0u);
-  std::set<std::string> names;
-  for (int i = 0; i < 20; ++i) {
-    std::string path;
-    ASSERT_TRUE(platform::MakeTempFile("land", &path));
-    EXPECT_TRUE(path.rfind(std::string(dir) + "lan", 0) == 0 && path[path.size() - 4] == '.')
-        << path;
-    EXPECT_NE(GetFileAttributesA(path.c_str()), INVALID_FILE_ATTRIBUTES);
-    names.insert(path);
-  }
-  EXPECT_EQ(names.size(), 20u);
-  for (const std::string& path : names)
-    EXPECT_TRUE(platform::RemoveFile(path) &&
-                GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES);
-  EXPECT_FALSE(platform::RemoveFile(*names.begin()));
 }
 
 }  // namespace
