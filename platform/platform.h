@@ -36,7 +36,8 @@ class Platform {
   virtual bool SaveFileDialog(const std::string& title, const std::vector<FileFilter>& filters,
                               std::string* path) = 0;
   // Creates a new, unique, empty file in the user's temporary directory whose
-  // name starts with prefix and ends in a three-letter extension.
+  // name starts with prefix and ends in a three-letter extension. When that
+  // fails, *path names the folder that refused it, where it is known.
   virtual bool MakeTempFile(const std::string& prefix, std::string* path) = 0;
   virtual bool RemoveFile(const std::string& path) = 0;
 };
