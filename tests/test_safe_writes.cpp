@@ -1,12 +1,15 @@
 // Whole-file writes that cannot finish, targets that are no files, and what a replace keeps.
 #include <gtest/gtest.h>
 #include <sys/mount.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/xattr.h>
 
 #include <array>
 #include <cerrno>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 
 #include "platform/platform.h"
@@ -84,15 +87,21 @@ TEST_P(SafeWrites, WriteToAFullDiskFailsAndKeepsTheOldFileUnderEveryName) {
 
 INSTANTIATE_TEST_SUITE_P(InPlaceAndReplaced, SafeWrites, ::testing::Bool());
 
-// A FIFO would block the open for ever, a device swallow the map and call it saved.
+// A FIFO would block the open for ever; a socket (as a device) cannot keep the map.
 TEST(WriteWholeFile, TargetsThatAreNoRegularFilesAreRefused) {
   ScratchFolder folder;
   ASSERT_EQ(mkfifo((folder / "pipe").c_str(), 0644), 0);
   fs::create_symlink(folder / "pipe", folder / "link");
-  for (const std::string& target : {folder / "pipe", folder / "link", std::string("/dev/null")}) {
-    EXPECT_EQ(InChild([&] { return Write(target, "not a regular file"); }, 10), 0)
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::snprintf(address.sun_path, sizeof(address.sun_path), "%s", (folder / "socket").c_str());
+  const int s = socket(AF_UNIX, SOCK_STREAM, 0);
+  ASSERT_EQ(bind(s, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
+  for (const char* target : {"pipe", "link", "socket"}) {
+    EXPECT_EQ(InChild([&] { return Write(folder / target, "not a regular file"); }, 10), 0)
         << target << ": 1 called saved, 2 another reason, 142 hung";
   }
+  close(s);
 }
 
 // Who may read the file stays as it was: its ACL and attributes are kept, and the folder's
