@@ -1,12 +1,15 @@
 #include "imagefiles/image_files.h"
 
 #include <FreeImage.h>
+#include <sys/stat.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <cstdio>
 #include <memory>
 
+#include "platform/file_size_signal.h"
 #include "plugin/plugin_state.h"
 
 const char kLoadImageTitle[] = "Load Image file";
@@ -95,7 +98,16 @@ class TempFile {
   ~TempFile() {
     if (!path_.empty()) platform::RemoveFile(path_);
   }
-  bool Make() { return platform::MakeTempFile("land", &path_); }
+  // On failure *folder names the folder that refused it (empty if unknown).
+  bool Make(std::string* folder) {
+    std::string made;
+    if (!platform::MakeTempFile("land", &made)) {
+      *folder = made;
+      return false;
+    }
+    path_ = made;
+    return true;
+  }
   const std::string& path() const { return path_; }
 
  private:
@@ -108,7 +120,18 @@ void (*showMessage)(int format, const char* message) = nullptr;
 std::vector<std::string>* shownThisOperation = nullptr;
 bool messagesMuted = false;
 
+// Set when FreeImage calls what it read corrupt: it may still hand back a
+// bitmap, part of it never filled.
+bool corruptDataReported = false;
+
+bool SaysCorrupt(const char* message) {
+  std::string text = message ? message : "";
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text.find("corrupt") != std::string::npos;
+}
+
 void OnFreeImageMessage(FREE_IMAGE_FORMAT format, const char* message) {
+  if (!messagesMuted && SaysCorrupt(message)) corruptDataReported = true;
   if (messagesMuted || !showMessage) return;
   if (shownThisOperation) {
     std::string key = std::to_string(format) + " " + (message ? message : "");
@@ -123,7 +146,11 @@ void OnFreeImageMessage(FREE_IMAGE_FORMAT format, const char* message) {
 // same fault twice, which the user is told once.
 class MessageScope {
  public:
-  MessageScope() : outer_(shownThisOperation) { shownThisOperation = &shown_; }
+  // Hooked here too, so that a corrupt file is heard of however we were called.
+  MessageScope() : outer_(shownThisOperation) {
+    FreeImage_SetOutputMessage(OnFreeImageMessage);
+    shownThisOperation = &shown_;
+  }
   ~MessageScope() { shownThisOperation = outer_; }
   MessageScope(const MessageScope&) = delete;
   MessageScope& operator=(const MessageScope&) = delete;
@@ -136,6 +163,20 @@ class MessageScope {
 ImageFileResult Failure(const std::string& message) { return {false, message}; }
 
 std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
+
+ImageFileResult NoTemporaryFile(const std::string& what, const std::string& folder) {
+  const std::string where =
+      folder.empty() ? "the temporary folder" : "the folder " + Quoted(folder);
+  return Failure(what + ": no temporary file could be made in " + where +
+                 ".\nCheck that it exists and that you may write to it.");
+}
+
+// A FIFO, device or socket would block the open or never end. A file that
+// cannot be looked at is left to the load to report.
+bool IsSpecialFile(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode);
+}
 
 bool HasExtension(const std::string& path) {
   std::size_t slash = path.find_last_of("/\\");
@@ -194,7 +235,10 @@ bool ReadWbmpSize(const std::string& path, unsigned* w, unsigned* h) {
 // to -2 for instance. The bitmap is then made with the side's absolute value,
 // but the rows are read with the wrapped one: far past the end of the bitmap.
 // The sides are read here first, the way FreeImage reads them, and must fit.
-bool ReadPnmSize(const std::string& path, unsigned* w, unsigned* h) {
+// *held tells whether a binary PNM holds the samples its header declares:
+// FreeImage would make the whole bitmap for a file cut after its header and
+// fill it with zeros, without a word.
+bool ReadPnmSize(const std::string& path, unsigned* w, unsigned* h, bool* held) {
   const InputFile file = OpenInput(path);
   std::FILE* f = file.get();
   auto number = [f](unsigned* out) {  // decimal digits after anything else, "#" to the line's end
@@ -208,26 +252,51 @@ bool ReadPnmSize(const std::string& path, unsigned* w, unsigned* h) {
     for (; c >= '0' && c <= '9'; c = std::getc(f))
       value = std::min(value * 10 + (c - '0'), 1ULL << 31);
     *out = static_cast<unsigned>(value);
-    // A digit's end is read, as FreeImage does.
+    // A digit's end is read, as FreeImage does: the samples start after it.
     return c != EOF && value > 0 && value < (1ULL << 31);
   };
   if (!f || std::getc(f) != 'P') return false;
   const int kind = std::getc(f);
-  return kind >= '1' && kind <= '6' && number(w) && number(h);
+  if (kind < '1' || kind > '6' || !number(w) || !number(h)) return false;
+  if (kind < '4') return true;  // text samples: no size to check
+  unsigned maxValue = 1;
+  if (kind != '4' && !number(&maxValue)) return false;
+  const long samplesAt = std::ftell(f);
+  if (samplesAt < 0 || std::fseek(f, 0, SEEK_END) != 0 || std::ftell(f) < samplesAt) return false;
+  const unsigned long long bytes = static_cast<unsigned long long>(std::ftell(f) - samplesAt);
+  const unsigned pixelBytes = (kind == '6' ? 3 : 1) * (maxValue > 255 ? 2 : 1);
+  *held = kind == '4' ? *h <= bytes / ((*w + 7ULL) / 8)
+                      : static_cast<unsigned long long>(*w) * *h <= bytes / pixelBytes;
+  return true;
 }
 
-// FreeImage's run-length Targa reader caches (bytes after the header) / rows
-// bytes at a time. With fewer bytes than rows the cache is empty and read past,
-// or its size is negative: the reader then frees the bitmap and goes on using
-// it. Such a file cannot hold the image it declares, so it is refused first.
+// FreeImage's run-length Targa reader trusts the packets: where they run out
+// it reads past the data (the map then holds whatever was there), a packet
+// that crosses a scanline lands in the row padding, and one past the last row
+// stops the load half done. The packet headers are walked here first, which
+// is cheap: every row must be covered by whole packets within it, and the file
+// must hold every packet's pixels.
 bool TargaRunsFit(const std::string& path) {
   const InputFile file = OpenInput(path);
+  std::FILE* f = file.get();
   unsigned char h[18];
-  if (!file || std::fread(h, 1, 18, file.get()) != 18 || std::fseek(file.get(), 0, SEEK_END) != 0)
-    return false;
+  if (!f || std::fread(h, 1, 18, f) != 18 || std::fseek(f, 0, SEEK_END) != 0) return false;
   if (h[2] < 9 || h[2] > 11) return true;  // not run-length coded
-  const long colourMap = h[1] ? (h[7] + 7) / 8 * (h[5] | h[6] << 8) : 0, rows = h[14] | h[15] << 8;
-  return rows > 0 && std::ftell(file.get()) - 18 - h[0] - colourMap >= rows;
+  const long end = std::ftell(f), colourMap = h[1] ? (h[7] + 7) / 8 * (h[5] | h[6] << 8) : 0;
+  const unsigned width = h[12] | h[13] << 8, rows = h[14] | h[15] << 8,
+                 pixelBytes = (h[16] + 7) / 8;
+  if (width == 0 || rows == 0 || pixelBytes == 0 || std::fseek(f, 18 + h[0] + colourMap, SEEK_SET))
+    return false;
+  for (unsigned y = 0; y < rows; ++y)
+    for (unsigned left = width; left > 0;) {
+      const int packet = std::getc(f);
+      const unsigned count = (packet & 0x7F) + 1;
+      if (packet == EOF || count > left) return false;
+      left -= count;
+      if (std::fseek(f, static_cast<long>((packet & 0x80 ? 1 : count) * pixelBytes), SEEK_CUR))
+        return false;
+    }
+  return std::ftell(f) <= end;
 }
 
 // Reads the header first, so that an image too large to convert is refused
@@ -242,7 +311,10 @@ Bitmap LoadLimited(FREE_IMAGE_FORMAT fif, const std::string& path, std::string* 
   Bitmap image(ownHeader || refused ? nullptr
                                     : FreeImage_Load(fif, path.c_str(), FIF_LOAD_NOPIXELS));
   if (image) w = FreeImage_GetWidth(image.get()), h = FreeImage_GetHeight(image.get());
-  if (image || (ownHeader && (pnm ? ReadPnmSize : ReadWbmpSize)(path, &w, &h))) {
+  bool held = true;
+  const bool sized =
+      ownHeader && (pnm ? ReadPnmSize(path, &w, &h, &held) : ReadWbmpSize(path, &w, &h));
+  if (image || sized) {
     const char* tooLarge = nullptr;
     if (std::max(w, h) > kMaxImageSide)
       tooLarge = "longer than 65536 pixels on a side";
@@ -251,6 +323,11 @@ Bitmap LoadLimited(FREE_IMAGE_FORMAT fif, const std::string& path, std::string* 
     if (tooLarge) {
       *why = "The image " + Quoted(path) + " is " + std::to_string(w) + " x " + std::to_string(h) +
              " pixels, " + tooLarge + ": it is too large to be loaded as a heightmap.";
+      return nullptr;
+    }
+    if (!held) {
+      *why = "The file " + Quoted(path) + " is cut short: it holds fewer samples than the " +
+             std::to_string(w) + " x " + std::to_string(h) + " pixels its header declares.";
       return nullptr;
     }
     if (!image || !FreeImage_HasPixels(image.get()))
@@ -276,13 +353,20 @@ Bitmap GreyFromSixteenBits(FIBITMAP* deep) {
 
 // The image's luminance, stretched to side x side. The 32-bit conversion
 // takes ordinary bitmaps and 16-bit colour (keeping each channel's high
-// byte); 16-bit grey and the other deep types are brought to 8 bits first.
+// byte); 16-bit grey and the other deep types are brought to 8 bits first,
+// colour floats (PFM, HDR) through their luminance.
 Bitmap GreySquare(FIBITMAP* image, int side) {
   Bitmap standard;
   const FREE_IMAGE_TYPE type = FreeImage_GetImageType(image);
-  if (type != FIT_BITMAP && type != FIT_RGB16 && type != FIT_RGBA16) {
-    standard = type == FIT_UINT16 ? GreyFromSixteenBits(image)
-                                  : Bitmap(FreeImage_ConvertToStandardType(image, TRUE));
+  if (type == FIT_RGBF || type == FIT_RGBAF) {  // colour floats: their luminance, as grey ones
+    standard.reset(FreeImage_ConvertToFloat(image));
+    if (!standard) return nullptr;
+    image = standard.get();
+  }
+  const FREE_IMAGE_TYPE greyType = FreeImage_GetImageType(image);
+  if (greyType != FIT_BITMAP && greyType != FIT_RGB16 && greyType != FIT_RGBA16) {
+    standard = greyType == FIT_UINT16 ? GreyFromSixteenBits(image)
+                                      : Bitmap(FreeImage_ConvertToStandardType(image, TRUE));
     if (!standard) return nullptr;
     image = standard.get();
   }
@@ -302,15 +386,22 @@ void RouteFreeImageMessages(void (*show)(int format, const char* message)) {
 
 ImageFileResult LoadImageFile(const std::string& path, Heightmap* map, int* sizeIndex) {
   MessageScope messages;
+  const platform::FileSizeSignalHeld held;
   TempFile made;
-  if (!made.Make()) return {};
+  std::string folder;
+  if (!made.Make(&folder)) return NoTemporaryFile("The image was not loaded", folder);
   TempFile pnm(made.path().substr(0, made.path().size() - 3) + "pnm");
 
+  if (IsSpecialFile(path))
+    return Failure("The file " + Quoted(path) + " is not a regular file and cannot be loaded.");
   FREE_IMAGE_FORMAT fif = FormatOf(path);
   if (fif == FIF_UNKNOWN)
     return Failure("The file " + Quoted(path) + " is not in an image format known here.");
   std::string why;
+  corruptDataReported = false;
   Bitmap image = LoadLimited(fif, path, &why);
+  if (image && corruptDataReported)
+    return Failure("The file " + Quoted(path) + " holds corrupt image data and was not loaded.");
   if (!image) return Failure(why);
 
   int m =
@@ -373,8 +464,10 @@ bool ReadsBack(FREE_IMAGE_FORMAT fif, FIMEMORY* encoded, const Heightmap& map) {
 // touched; then the checked write replaces the file whole or reports why not.
 ImageFileResult SaveImageFile(const std::string& path, const Heightmap& map) {
   MessageScope messages;
+  const platform::FileSizeSignalHeld held;
   TempFile pgm;
-  if (!pgm.Make()) return {};
+  std::string folder;
+  if (!pgm.Make(&folder)) return NoTemporaryFile("The image was not saved", folder);
   if (!WriteRawPgm(pgm.path(), map))
     return Failure("The heightmap could not be written to the temporary file " +
                    Quoted(pgm.path()) + ".");

@@ -10,8 +10,7 @@
 #include "platform/platform.h"
 #include "terrain/heightmap.h"
 
-// The outcome of a load or save. A failure with an empty message needs no word
-// to the user (no temporary file could be made, as with a cancelled dialog).
+// The outcome of a load or save; a failure always says why.
 struct ImageFileResult {
   bool ok = false;
   std::string message;  // for a "Warning" box
@@ -40,8 +39,9 @@ void RouteFreeImageMessages(void (*show)(int format, const char* message));
 
 // Reads the image file at path as a square greyscale map of one of the five
 // map sizes (mapSizeTable), stretched to the square. On success *map and
-// *sizeIndex hold the result; on failure neither is touched. Temporary files
-// are gone when it returns.
+// *sizeIndex hold the result; on failure neither is touched. A file that is
+// not a regular one, or whose data FreeImage finds corrupt, is refused.
+// Temporary files are gone when it returns.
 ImageFileResult LoadImageFile(const std::string& path, Heightmap* map, int* sizeIndex);
 
 // Writes map as an 8-bit greyscale image in the format that path's extension

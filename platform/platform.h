@@ -36,7 +36,8 @@ class Platform {
   virtual bool SaveFileDialog(const std::string& title, const std::vector<FileFilter>& filters,
                               std::string* path) = 0;
   // Creates a new, unique, empty file in the user's temporary directory whose
-  // name starts with prefix and ends in a three-letter extension.
+  // name starts with prefix and ends in a three-letter extension. When that
+  // fails, *path names the folder that refused it, where it is known.
   virtual bool MakeTempFile(const std::string& prefix, std::string* path) = 0;
   virtual bool RemoveFile(const std::string& path) = 0;
 };
@@ -75,12 +76,17 @@ enum class FileMode { Text, Binary };
 
 // Makes the file at path hold exactly bytes, the careful way. A symbolic link
 // is followed to the file it names, and that file keeps its permissions. Where
-// it is safe (a regular file with a single link, in a folder we may write,
-// with room in its name for a temporary beside it) the bytes go to a temporary
-// file that replaces the old one only once complete, so a failure leaves the
-// old file as it was; otherwise the file is rewritten in place. Returns false
-// with *reason (the system's words for the cause) when anything failed. No
-// temporary file remains either way. Not swappable: tests use real folders.
+// it is safe (a regular file with a single link and our own, in a folder we
+// may write, with room in its name for a temporary beside it, whose extended
+// attributes and ACLs the temporary can take) the bytes go to a temporary file
+// that replaces the old one only once complete; otherwise the file is
+// rewritten in place, but only once room for all the bytes is reserved. Either
+// way a failure leaves the old file as it was. Anything but a regular file (a
+// FIFO, device or socket) is refused before it is opened in a way that could
+// block. A write past the file-size limit fails here instead of raising
+// SIGXFSZ. Returns false with *reason (the system's words for the cause) when
+// anything failed. No temporary file remains either way. Not swappable: tests
+// use real folders.
 bool WriteWholeFile(const std::string& path, const std::string& bytes, FileMode mode,
                     std::string* reason);
 

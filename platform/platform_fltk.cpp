@@ -144,7 +144,10 @@ class FltkPlatform : public Platform {
     std::vector<char> buf(templ.begin(), templ.end());
     buf.push_back('\0');
     int fd = mkstemps(buf.data(), 4);
-    if (fd < 0) return false;
+    if (fd < 0) {
+      *path = base.substr(0, base.size() > 1 ? base.size() - 1 : 1);
+      return false;
+    }
     close(fd);
     *path = buf.data();
     return true;

@@ -4,15 +4,23 @@
 #include <limits.h>
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
+#include "platform/file_size_signal.h"
 #include "platform/platform.h"
 
 namespace platform {
 namespace {
+
+// Our own error code beside errno's: the target is a FIFO, device or socket,
+// which an open for writing could block on for ever.
+constexpr int kNotRegularFile = -1;
 
 std::string DirName(const std::string& path) {
   const std::size_t slash = path.rfind('/');
@@ -66,20 +74,104 @@ bool FinishFile(int fd, bool ok, bool sync, int* error) {
   return ok;
 }
 
-bool WriteInPlace(const std::string& real, const std::string& bytes, int* error) {
-  const int fd = open(real.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+// Rewrites the file itself, for when a replace cannot keep what the file is
+// (its links, owner or attributes). The room for the new bytes is reserved
+// first, so a full disk or the file-size limit refuses the write before any
+// old byte is overwritten; the old length comes back if the reservation fails.
+bool WriteInPlace(const std::string& real, const std::string& bytes, bool existed, int* error) {
+  // Non-blocking, so that a FIFO put here since the check cannot hang us.
+  const int fd = open(real.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0666);
   if (fd < 0) {
     *error = errno;
     return false;
   }
-  return FinishFile(fd, WriteAll(fd, bytes, error), false, error);
+  struct stat st;
+  bool ok = fstat(fd, &st) == 0;
+  if (!ok) *error = errno;
+  if (ok && !S_ISREG(st.st_mode)) ok = false, *error = kNotRegularFile;
+  if (ok) fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  const off_t size = static_cast<off_t>(bytes.size());
+  const int reserved = ok && size > 0 ? posix_fallocate(fd, 0, size) : 0;
+  if (reserved != 0) {
+    ok = false;
+    *error = reserved;
+    if (ftruncate(fd, st.st_size) != 0) *error = errno;
+  }
+  ok = ok && WriteAll(fd, bytes, error);
+  if (ok && ftruncate(fd, size) != 0) ok = false, *error = errno;
+  ok = FinishFile(fd, ok, false, error);
+  if (!ok && !existed) unlink(real.c_str());
+  return ok;
+}
+
+// A file by name or, with fd >= 0, an open one.
+struct Node {
+  const char* path;
+  int fd;
+};
+
+// Reads a list or a value into *out, again if it grew meanwhile.
+template <typename Read>
+bool ReadAttributeBytes(Read read, std::string* out) {
+  for (;;) {
+    const ssize_t size = read(nullptr, 0);
+    if (size < 0) return false;
+    out->assign(static_cast<std::size_t>(size), '\0');
+    const ssize_t n = size > 0 ? read(&(*out)[0], out->size()) : 0;
+    if (n >= 0) return out->resize(static_cast<std::size_t>(n)), true;
+    if (errno != ERANGE) return false;
+  }
+}
+
+// A file system without extended attributes has none to keep.
+bool AttributeNames(Node n, std::vector<std::string>* names) {
+  std::string list;
+  const bool read = ReadAttributeBytes(
+      [n](char* buf, std::size_t size) {
+        return n.fd >= 0 ? flistxattr(n.fd, buf, size) : listxattr(n.path, buf, size);
+      },
+      &list);
+  if (!read) return errno == ENOTSUP;
+  for (std::size_t at = 0; at < list.size(); at += std::strlen(list.c_str() + at) + 1)
+    names->push_back(list.c_str() + at);
+  return true;
+}
+
+bool AttributeValue(Node n, const std::string& name, std::string* value) {
+  return ReadAttributeBytes(
+      [n, &name](char* buf, std::size_t size) {
+        return n.fd >= 0 ? fgetxattr(n.fd, name.c_str(), buf, size)
+                         : getxattr(n.path, name.c_str(), buf, size);
+      },
+      value);
+}
+
+// Gives the open temporary exactly the extended attributes of the old file,
+// its access ACL among them, so the replace widens nobody's access (one the
+// folder's default ACL put on the temporary goes). False where one cannot be
+// set or removed.
+bool CopyAttributes(const std::string& old, int fd) {
+  std::vector<std::string> want, have;
+  if (!AttributeNames({old.c_str(), -1}, &want) || !AttributeNames({nullptr, fd}, &have))
+    return false;
+  for (const std::string& name : have)
+    if (std::find(want.begin(), want.end(), name) == want.end() &&
+        fremovexattr(fd, name.c_str()) != 0)
+      return false;
+  for (const std::string& name : want) {
+    std::string value, current;
+    if (!AttributeValue({old.c_str(), -1}, name, &value)) return false;
+    if (AttributeValue({nullptr, fd}, name, &current) && current == value) continue;
+    if (fsetxattr(fd, name.c_str(), value.data(), value.size(), 0) != 0) return false;
+  }
+  return true;
 }
 
 enum class Outcome { Done, Failed, NotHere };
 
-// A temporary beside the file, given the old file's mode (and group), renamed
-// over it once written and synced. NotHere when the old file's group cannot
-// be kept, so the caller writes in place instead.
+// A temporary beside the file, given the old file's group, extended
+// attributes and mode, renamed over it once written and synced. NotHere when
+// the group or an attribute cannot be kept, so the caller writes in place.
 Outcome ReplaceAtomically(const std::string& real, const std::string& bytes, mode_t mode,
                           const struct stat* old, int* error) {
   std::string temp = real + ".XXXXXX";
@@ -89,8 +181,9 @@ Outcome ReplaceAtomically(const std::string& real, const std::string& bytes, mod
     return Outcome::Failed;
   }
   struct stat made;
-  if (old && fstat(fd, &made) == 0 && made.st_gid != old->st_gid &&
-      fchown(fd, static_cast<uid_t>(-1), old->st_gid) != 0) {
+  const bool groupLost = old && fstat(fd, &made) == 0 && made.st_gid != old->st_gid &&
+                         fchown(fd, static_cast<uid_t>(-1), old->st_gid) != 0;
+  if (groupLost || (old && !CopyAttributes(real, fd))) {
     close(fd);
     unlink(temp.c_str());
     return Outcome::NotHere;
@@ -129,20 +222,24 @@ bool WriteResolved(const std::string& real, const std::string& bytes, int* error
     *error = EISDIR;
     return false;
   }
+  if (exists && !S_ISREG(st.st_mode)) {
+    *error = kNotRegularFile;
+    return false;
+  }
   // Renaming over a file we may not write would bypass its protection.
   if (exists && access(real.c_str(), W_OK) != 0) {
     *error = errno;
     return false;
   }
   // A rename would split a hard link, and could not keep another owner.
-  const bool plainFile = S_ISREG(st.st_mode) && st.st_nlink == 1 && st.st_uid == geteuid();
+  const bool plainFile = st.st_nlink == 1 && st.st_uid == geteuid();
   const bool atomic = access(DirName(real).c_str(), W_OK | X_OK) == 0 &&
                       NameLeavesRoomForTemporary(real) && (!exists || plainFile);
   Outcome outcome = Outcome::NotHere;
   if (atomic)
     outcome = ReplaceAtomically(real, bytes, exists ? st.st_mode & 07777 : NewFileMode(),
                                 exists ? &st : nullptr, error);
-  if (outcome == Outcome::NotHere) return WriteInPlace(real, bytes, error);
+  if (outcome == Outcome::NotHere) return WriteInPlace(real, bytes, exists, error);
   return outcome == Outcome::Done;
 }
 
@@ -150,11 +247,15 @@ bool WriteResolved(const std::string& real, const std::string& bytes, int* error
 
 bool WriteWholeFile(const std::string& path, const std::string& bytes, FileMode,
                     std::string* reason) {
+  const FileSizeSignalHeld held;
   int error = ENOENT;
   std::string real;
   const bool ok =
       !path.empty() && FollowLinks(path, &real, &error) && WriteResolved(real, bytes, &error);
-  if (!ok) *reason = std::strerror(error);
+  if (!ok)
+    *reason = error == kNotRegularFile
+                  ? "it is not a regular file (a pipe, device or socket cannot hold the file)"
+                  : std::strerror(error);
   return ok;
 }
 

@@ -63,6 +63,13 @@ void PollEditorHistoryKeys() {
   const bool ctrlNow = display.is_keyCTRLLEFT() || display.is_keyCTRLRIGHT();
   bool shift = display.is_keySHIFTLEFT() || display.is_keySHIFTRIGHT();
   cimg_unlock_display();
+  // A modal box (a dialog, the close question) keeps the keys for itself, as
+  // in the toolkit's windows: what was typed meanwhile is dropped, not kept
+  // for after it closes.
+  if (Fl::modal()) {
+    ctrlHeld = false;
+    return;
+  }
   bool ctrl = ctrlNow || ctrlHeld;
   ctrlHeld = ctrlNow;
   for (int i = oldest; i >= 0; --i) {

@@ -4,7 +4,7 @@
 #pragma once
 
 // Acts on the history keys the editor window recorded since the last call,
-// and forgets them. Nothing outside a run.
+// and forgets them. Nothing outside a run, nor while a modal box is open.
 void PollEditorHistoryKeys();
 
 // The toolkit side, for the length of a run; installing twice is harmless.

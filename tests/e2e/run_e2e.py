@@ -257,6 +257,19 @@ class Suite:
         self.expect(filecmp.cmp(*(os.path.join(self.work, f"terrain-run{n}.qmf") for n in (2, 3)),
                                 shallow=False), "the export after the undo differs from before")
 
+    def strokes_undone(self):
+        """Stroke after stroke, each undone by a quick Ctrl+Z over the editor: none is lost."""
+        self.click(PAINT_TAB)
+        self.click(MOUNTAIN)
+        self.point((60, 60), EDITOR)
+        before = self.settled(EDITOR)
+        for n in range(1, 6):
+            self.xdotool("mousedown", 1)
+            self.wait(f"stroke {n} to raise the map", lambda: self.image(EDITOR) != before)
+            self.xdotool("mouseup", 1, "key", "ctrl+z")
+            self.wait(f"Ctrl+Z {n} to give back the editor image before the stroke",
+                      lambda: self.image(EDITOR) == before)
+
     def endings(self):
         editor = self.windows[EDITOR]
         editor.change_attributes(event_mask=X.StructureNotifyMask)
@@ -284,7 +297,7 @@ class Suite:
 
 
 STEPS = [Suite.first_run_sizes, Suite.mountain, Suite.enlarge_and_turn, Suite.export_and_pass,
-         Suite.second_run_undo, Suite.endings]
+         Suite.second_run_undo, Suite.strokes_undone, Suite.endings]
 
 
 def main():
