@@ -63,6 +63,8 @@ bool MakeTempPair(const std::string& prefix, std::string* path, std::string* com
   // A folder name that does not fit is a failure, not a truncated path.
   DWORD n = GetTempPathA(sizeof(dir), dir);
   if (n == 0 || n >= sizeof(dir)) return false;
+  // A failure names the folder that refused, without its closing backslash.
+  *path = std::string(dir, n > 3 && dir[n - 1] == '\\' ? n - 1 : n);
   for (int attempt = 0; attempt < 100; ++attempt) {
     if (GetTempFileNameA(dir, prefix.c_str(), 0, name) == 0) return false;
     const std::string made = name;
