@@ -31,7 +31,8 @@ file(CREATE_LINK ${CIMG_INCLUDE_DIR}/CImg.h ${CIMG_ONLY_DIR}/CImg.h COPY_ON_ERRO
 # The parts that need no GUI toolkit: heightmap operations, map text, image
 # files, the platform layer.
 file(GLOB CORE_SOURCES CONFIGURE_DEPENDS terrain/*.cpp export/*.cpp imagefiles/*.cpp)
-list(APPEND CORE_SOURCES platform/platform.cpp platform/platform_win32.cpp plugin/plugin_state.cpp)
+list(APPEND CORE_SOURCES platform/platform.cpp platform/platform_win32.cpp platform/file_size_signal.cpp
+                         plugin/plugin_state.cpp)
 add_library(relievo_core STATIC ${CORE_SOURCES})
 target_include_directories(relievo_core PUBLIC ${CMAKE_SOURCE_DIR} ${FREEIMAGE_INCLUDE_DIR} ${CIMG_ONLY_DIR})
 target_link_libraries(relievo_core PUBLIC ${RELIEVO_IMAGE_LIBS} comdlg32 user32 gdi32 kernel32)
@@ -51,7 +52,7 @@ find_library(FLTK_GL_LIBRARY fltk_gl REQUIRED)
 find_library(FLTK_IMAGES_LIBRARY fltk_images REQUIRED)
 file(GLOB GUI_SOURCES CONFIGURE_DEPENDS plugin/*.cpp editor/*.cpp ui/*.cpp preview/*.cpp
                                         platform/*.cpp)
-list(FILTER GUI_SOURCES EXCLUDE REGEX "(_fltk|_posix|plugin/module_anchor|plugin/plugin_state|platform/platform|platform/platform_win32)\\.cpp$")
+list(FILTER GUI_SOURCES EXCLUDE REGEX "(_fltk|_posix|plugin/module_anchor|plugin/plugin_state|platform/platform|platform/platform_win32|platform/file_size_signal)\\.cpp$")
 add_library(relievo STATIC ${GUI_SOURCES})
 target_include_directories(relievo PUBLIC ${FLTK_INCLUDE_DIR})
 target_link_libraries(relievo PUBLIC relievo_core ${FLTK_IMAGES_LIBRARY} ${FLTK_GL_LIBRARY}
