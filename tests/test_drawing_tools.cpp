@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <tuple>
 
@@ -121,7 +122,8 @@ int Outside(const cimg_library::CImg<int>& change) {  // what changed off the 55
 // side, smoothed so that even the corners rise a little.
 TEST(BrushTools, MountainBumpFallsFromTheFullHeightAtTheCentre) {
   const auto up = Change(kCreateMountain, 100, 30);
-  EXPECT_EQ(up(60, 40), 30);
+  EXPECT_THAT(up(60, 40), ::testing::AllOf(::testing::Ge(27), ::testing::Le(30)))
+      << "the full height, a little smoothed";
   EXPECT_NEAR(up(55, 40), 15, 3);
   EXPECT_NEAR(up(60, 45), 15, 3);
   EXPECT_GT(up(55, 35), 0) << "the bump was not smoothed";
@@ -134,15 +136,17 @@ TEST(BrushTools, BumpsStopAtTheHeightLimits) {
   EXPECT_EQ(Change(kCreateDepression, 3, 10).min(), -3);
 }
 
-// On a ramp each field follows the ground: only the weak noise (sigma 20 against
-// a ramp of 200) is left in their difference, a few heights at most.
-TEST(BrushTools, NoiseZoneOnASlopeKeepsTheSlope) {
+// Each field follows the ground; on a ramp of 160 the noise of sigma 20 leaves
+// about 3 heights of difference (a noise three times stronger, about 7).
+TEST(BrushTools, NoiseZoneOnASlopeAddsOnlyWeakNoise) {
   Heightmap map(120, 80, 1, 1);
-  cimg_forXY(map, x, y) map(x, y) = 20 * (x - 55);
+  cimg_forXY(map, x, y) map(x, y) = 40 + 4 * std::clamp(x - 40, 0, 40);
   const Heightmap before = map;
-  ApplyTool(map, kNoiseZone, BrushRect{55, 35, 65, 45}, 70);
+  ApplyTool(map, kNoiseZone, BrushRect{40, 20, 80, 60}, 70);
   const auto change = cimg_library::CImg<int>(map) - cimg_library::CImg<int>(before);
-  EXPECT_LT(std::sqrt(change.get_crop(55, 35, 65, 45).sqr().mean()), 6);
+  const double rms = std::sqrt(change.get_crop(40, 20, 80, 60).sqr().mean());
+  EXPECT_GT(rms, 1);
+  EXPECT_LT(rms, 5);
 }
 
 // The blur sees the square alone: a wall beside it does not bleed in.
