@@ -388,8 +388,10 @@ TEST_F(Files, ExportHonoursTheFilesProtection) {
   mkdir(closed.c_str(), 0755);
   for (const std::string& p : {writeOnly, readOnly, inClosed}) std::ofstream(p) << "old";
   const bool root = geteuid() == 0;
-  for (const std::string& p : {user, open, closed, writeOnly, readOnly, inClosed})
-    ASSERT_TRUE(!root || chown(p.c_str(), 65534, 65534) == 0) << p;
+  for (const std::string& p : {user, open, closed, writeOnly, readOnly, inClosed}) {
+    const int owned = root ? chown(p.c_str(), 65534, 65534) : 0;
+    ASSERT_EQ(owned, 0) << p;
+  }
   chmod(writeOnly.c_str(), 0200);
   chmod(readOnly.c_str(), 0444);
   chmod(closed.c_str(), 0555);
