@@ -85,11 +85,14 @@ mutate: deps
 format:
 	@scripts/format.sh
 
-# Fails, naming them, when files are not in that format (CI runs this).
+# Fails, naming them, when files are not in that format or when a test uses a
+# comma operator (CI runs this).
 format-check:
 	@scripts/format.sh --check
+	@scripts/check-commas.sh
 
-# Lines of tests against lines of product C++.
+# Lines of tests against lines of product C++, both formatted first; fails on
+# a test line over the column limit.
 count:
 	@scripts/count-lines.py
 

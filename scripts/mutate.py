@@ -1,26 +1,68 @@
 #!/usr/bin/env python3
 """Plants each fault of tests/mutants.txt alone and checks that the suite fails.
 
-The tree is copied once into a separate build directory (optimised lightly, no
-benchmarks, no sanitizers) and built once; then, per mutant, the copy's file is
-changed, rebuilt incrementally, the whole ctest run, and the file restored.
-A failing or timed-out test run means the mutant was caught. A mutant whose
-text is no longer in the file (the code moved) is reported as stale and
-counted apart, as is one that does not compile.
+The tree is copied into one separate build directory per worker (optimised
+lightly, no benchmarks, no sanitizers) and built once; then each worker takes
+the next fault, changes its copy's file, rebuilds incrementally, runs the
+tests, and restores the file. The tests run in three steps, each only when the
+one before passed: the test files that exercise the changed folder (TESTED_BY),
+then every other unit test, then the end-to-end run. A failing or timed-out
+step means the fault was caught, so a caught fault costs only its own tests. A
+fault whose text is no longer in the file (the code moved) is reported as
+stale and counted apart, as is one that does not compile.
 
 Usage: scripts/mutate.py [--only ID,...] [--list] [--dir build-mutate] [--jobs 2]
 Run it on a display (make mutate starts a virtual one when none is set).
 """
 import argparse
 import os
+import re
 import shutil
 import signal
 import subprocess
 import sys
+import threading
 import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 LIST = os.path.join(ROOT, "tests", "mutants.txt")
+
+# Which test files exercise a product file, by the longest matching path prefix.
+# Only an ordering: the rest of the suite still runs when these pass.
+TESTED_BY = {
+    "terrain/": ["test_heightmap_ops.cpp", "test_drawing_tools.cpp"],
+    "editor/drawing_tools": ["test_drawing_tools.cpp"],
+    "editor/": ["test_plugin_run.cpp"],
+    "plugin/exports": ["test_files.cpp", "test_plugin_run.cpp"],
+    "plugin/": ["test_plugin_run.cpp"],
+    "ui/": ["test_control_window.cpp", "test_plugin_run.cpp", "test_drawing_tools.cpp"],
+    "ui/image_commands": ["test_files.cpp", "test_control_window.cpp"],
+    "preview/": ["test_preview.cpp", "test_plugin_run.cpp"],
+    "export/": ["test_map_text.cpp", "test_files.cpp"],
+    "imagefiles/": ["test_files.cpp"],
+    "platform/": ["test_files.cpp", "test_platform.cpp", "test_plugin_run.cpp"],
+    "host/": ["test_map_text.cpp", "test_files.cpp"],
+}
+
+
+def suites_of(test_file):
+    """The gtest suite names a test file defines (TEST, TEST_F and TEST_P)."""
+    try:
+        with open(os.path.join(ROOT, "tests", test_file), encoding="utf-8") as f:
+            text = f.read()
+    except OSError:
+        return set()
+    return set(re.findall(r"\bTEST(?:_F|_P)?\(\s*(\w+)\s*,", text))
+
+
+def first_tests(product_file):
+    """A ctest -R pattern for the tests of the file, or None when none are known."""
+    prefixes = [p for p in TESTED_BY if product_file.startswith(p)]
+    if not prefixes:
+        return None
+    suites = sorted(set().union(*(suites_of(t) for t in TESTED_BY[max(prefixes, key=len)])))
+    # ctest names: Suite.Case, and Instance/Suite.Case/Param for TEST_P.
+    return "(^|/)(%s)\\." % "|".join(suites) if suites else None
 
 
 def parse_mutants(path):
@@ -93,17 +135,21 @@ def sync_tree(src_root, dest_root):
         shutil.copymode(src, dest)
 
 
-current = None  # the child process group running now
+children = set()  # the child process groups running now, of every worker
+children_lock = threading.Lock()
+stopping = threading.Event()
 
 
 def run(cmd, timeout=None, log=None):
     """Runs cmd in its own process group; returns (exit code or None on
     time-out, seconds taken)."""
     start = time.monotonic()
-    global current
+    if stopping.is_set():
+        raise KeyboardInterrupt
     proc = subprocess.Popen(cmd, stdout=log or subprocess.DEVNULL, stderr=subprocess.STDOUT,
                             start_new_session=True)
-    current = proc
+    with children_lock:
+        children.add(proc)
     try:
         code = proc.wait(timeout=timeout)
     except subprocess.TimeoutExpired:
@@ -111,18 +157,91 @@ def run(cmd, timeout=None, log=None):
         proc.wait()
         code = None
     finally:
-        current = None
+        with children_lock:
+            children.discard(proc)
+    if stopping.is_set():
+        raise KeyboardInterrupt
     return code, time.monotonic() - start
 
 
 def stop(signum, frame):
-    """Ends the running child group; the caller's finally puts the file back."""
-    if current is not None:
+    """Ends every running child group; each worker's finally puts its file back."""
+    stopping.set()
+    with children_lock:
+        for proc in children:
+            try:
+                os.killpg(proc.pid, signal.SIGKILL)
+            except ProcessLookupError:
+                pass
+
+
+class Worker:
+    """One copy of the tree, its build and its log."""
+
+    def __init__(self, top, jobs):
+        self.src = os.path.join(top, "src")
+        self.bld = os.path.join(top, "build")
+        os.makedirs(self.src, exist_ok=True)
+        sync_tree(ROOT, self.src)
+        self.log_path = os.path.join(top, "mutate.log")
+        self.log = open(self.log_path, "w")
+        self.build_cmd = ["cmake", "--build", self.bld, "-j", str(jobs)]
+
+    def configure_and_build(self):
+        if not os.path.exists(os.path.join(self.bld, "CMakeCache.txt")):
+            code, _ = run(["cmake", "-S", self.src, "-B", self.bld, "-DCMAKE_BUILD_TYPE=None",
+                           "-DCMAKE_CXX_FLAGS=-O1 -g0", "-DRELIEVO_BUILD_BENCHMARKS=OFF"],
+                          log=self.log)
+            if code != 0:
+                return "configure failed, see " + self.log_path
+        code, _ = run(self.build_cmd, log=self.log)
+        return None if code == 0 else "the unchanged tree does not build, see " + self.log_path
+
+    def run_suite(self, first=None, timeout=None):
+        """The steps in order, each only if the one before passed; returns the
+        exit code of the last step run (None on time-out) and the seconds taken."""
+        ctest = ["ctest", "--test-dir", self.bld, "--stop-on-failure", "--output-on-failure"]
+        steps = [ctest + ["-R", first]] if first else []
+        steps.append(ctest + ["-E", "^e2e$" + ("|" + first if first else "")])
+        steps.append(ctest + ["-R", "^e2e$"])
+        start, code = time.monotonic(), 0
+        for step in steps:
+            left = None if timeout is None else max(1.0, timeout - (time.monotonic() - start))
+            code, _ = run(step, timeout=left, log=self.log)
+            if code != 0:
+                break
+        return code, time.monotonic() - start
+
+    def try_mutant(self, m, limit):
+        path = os.path.join(self.src, m["file"])
         try:
-            os.killpg(current.pid, signal.SIGKILL)
-        except ProcessLookupError:
-            pass
-    raise KeyboardInterrupt
+            with open(path, encoding="utf-8") as f:
+                original = f.read()
+        except OSError:
+            original = ""
+        count = original.count(m["find"])
+        if count != 1:
+            return "stale", "text not found" if count == 0 else "text found %d times" % count
+        print("[%s] %s" % (m["id"], m["fault"]), file=self.log, flush=True)
+        start = time.monotonic()
+        with open(path, "w", encoding="utf-8") as f:
+            f.write(original.replace(m["find"], m["repl"]))
+        try:
+            code, _ = run(self.build_cmd, log=self.log)
+            if code != 0:
+                verdict, detail = "no-build", "does not compile"
+            else:
+                code, _ = self.run_suite(first_tests(m["file"]), timeout=limit)
+                if code is None:
+                    verdict, detail = "caught", "time-out"
+                elif code != 0:
+                    verdict, detail = "caught", "tests fail"
+                else:
+                    verdict, detail = "missed", "all tests pass"
+        finally:
+            with open(path, "w", encoding="utf-8") as f:
+                f.write(original)
+        return verdict, detail + " (%.0f s)" % (time.monotonic() - start)
 
 
 def main():
@@ -130,7 +249,7 @@ def main():
     parser.add_argument("--only", help="comma-separated mutant ids")
     parser.add_argument("--list", action="store_true", help="list the mutants and exit")
     parser.add_argument("--dir", default=os.path.join(ROOT, "build-mutate"))
-    parser.add_argument("--jobs", type=int, default=2)
+    parser.add_argument("--jobs", type=int, default=2, help="copies of the tree worked in parallel")
     parser.add_argument("--timeout", type=float, default=0,
                         help="seconds per test run (default: 3 x the clean run + 60)")
     args = parser.parse_args()
@@ -150,93 +269,78 @@ def main():
             print("%-24s %-34s %s" % (m["id"], m["file"], m["fault"]))
         return 0
 
-    src = os.path.join(args.dir, "src")
-    bld = os.path.join(args.dir, "build")
-    os.makedirs(src, exist_ok=True)
-    sync_tree(ROOT, src)
-    log_path = os.path.join(args.dir, "mutate.log")
-    log = open(log_path, "w")
-    build = ["cmake", "--build", bld, "-j", str(args.jobs)]
-    ctest = ["ctest", "--test-dir", bld, "-j", str(args.jobs), "--stop-on-failure",
-             "--output-on-failure"]
-    # The slow end-to-end run only when the unit tests all pass.
-    phases = [ctest + ["-E", "^e2e$"], ctest + ["-R", "^e2e$"]]
-
-    def run_suite(timeout=None):
-        start, code = time.monotonic(), 0
-        for phase in phases:
-            left = None if timeout is None else max(1.0, timeout - (time.monotonic() - start))
-            code, _ = run(phase, timeout=left, log=log)
-            if code != 0:
-                break
-        return code, time.monotonic() - start
-    if not os.path.exists(os.path.join(bld, "CMakeCache.txt")):
-        code, _ = run(["cmake", "-S", src, "-B", bld, "-DCMAKE_BUILD_TYPE=None",
-                       "-DCMAKE_CXX_FLAGS=-O1 -g0", "-DRELIEVO_BUILD_BENCHMARKS=OFF"], log=log)
-        if code != 0:
-            sys.exit("configure failed, see " + log_path)
-    print("building the unchanged copy in %s ..." % bld, flush=True)
-    code, took = run(build, log=log)
+    began = time.monotonic()
+    jobs = max(1, min(args.jobs, len(mutants)))
+    # Each copy builds with one compiler per core it gets.
+    workers = [Worker(os.path.join(args.dir, "w%d" % i), 1 if jobs > 1 else args.jobs)
+               for i in range(jobs)]
+    print("building %d unchanged cop%s in %s ..." % (jobs, "y" if jobs == 1 else "ies", args.dir),
+          flush=True)
+    errors = [None] * jobs
+    threads = [threading.Thread(target=lambda i=i: errors.__setitem__(
+        i, workers[i].configure_and_build())) for i in range(jobs)]
+    for t in threads:
+        t.start()
+    for t in threads:
+        t.join()
+    if any(errors):
+        sys.exit(next(e for e in errors if e))
+    print("  built in %.0f s; running the suite on one ..." % (time.monotonic() - began),
+          flush=True)
+    code, clean = workers[0].run_suite()
     if code != 0:
-        sys.exit("the unchanged tree does not build, see " + log_path)
-    print("  built in %.0f s; running the suite on it ..." % took, flush=True)
-    code, clean = run_suite()
-    if code != 0:
-        sys.exit("the suite fails without any mutant, see " + log_path)
+        sys.exit("the suite fails without any mutant, see " + workers[0].log_path)
     limit = args.timeout or 3 * clean + 60
     print("  passes in %.0f s; a test run longer than %.0f s counts as caught" % (clean, limit),
           flush=True)
 
     results = {"caught": [], "missed": [], "stale": [], "no-build": []}
-    for m in mutants:
-        path = os.path.join(src, m["file"])
-        try:
-            with open(path, encoding="utf-8") as f:
-                original = f.read()
-        except OSError:
-            original = ""
-        count = original.count(m["find"])
-        if count != 1:
-            verdict, detail = "stale", ("text not found" if count == 0 else
-                                        "text found %d times" % count)
-        else:
-            print("[%s] %s" % (m["id"], m["fault"]), file=log, flush=True)
-            start = time.monotonic()
-            with open(path, "w", encoding="utf-8") as f:
-                f.write(original.replace(m["find"], m["repl"]))
+    queue = list(reversed(mutants))
+    lock = threading.Lock()
+
+    def work(worker):
+        last_file = None
+        while not stopping.is_set():
+            with lock:
+                if not queue:
+                    return
+                # The same file as the last fault when there is one: one compile, not two.
+                same = [i for i, q in enumerate(queue) if q["file"] == last_file]
+                m = queue.pop(same[-1] if same else -1)
+                last_file = m["file"]
             try:
-                code, _ = run(build, log=log)
-                if code != 0:
-                    verdict, detail = "no-build", "does not compile"
-                else:
-                    code, _ = run_suite(timeout=limit)
-                    if code is None:
-                        verdict, detail = "caught", "time-out"
-                    elif code != 0:
-                        verdict, detail = "caught", "tests fail"
-                    else:
-                        verdict, detail = "missed", "all tests pass"
-            finally:
-                with open(path, "w", encoding="utf-8") as f:
-                    f.write(original)
-            detail += " (%.0f s)" % (time.monotonic() - start)
-        results[verdict].append(m["id"])
-        print("%-8s %-24s %-40s %s" % (verdict.upper(), m["id"], m["fault"][:40], detail),
-              flush=True)
-    # Leave the copy built as the tree is, for the next run.
-    run(build, log=log)
+                verdict, detail = worker.try_mutant(m, limit)
+            except KeyboardInterrupt:
+                return
+            with lock:
+                results[verdict].append(m["id"])
+                print("%-8s %-24s %-40s %s" % (verdict.upper(), m["id"], m["fault"][:40], detail),
+                      flush=True)
+
+    threads = [threading.Thread(target=work, args=(w,)) for w in workers]
+    for t in threads:
+        t.start()
+    for t in threads:
+        t.join()
+    if stopping.is_set():
+        return 130
+    # Leave the copies built as the tree is, for the next run.
+    for w in workers:
+        run(w.build_cmd, log=w.log)
 
     live = len(results["caught"]) + len(results["missed"])
     share = 100.0 * len(results["caught"]) / live if live else 0.0
-    print("mutate: %d caught, %d missed of %d (%.1f %%); %d stale, %d not compiling; log %s" % (
-        len(results["caught"]), len(results["missed"]), live, share, len(results["stale"]),
-        len(results["no-build"]), log_path))
-    if results["missed"]:
-        print("missed: " + ", ".join(results["missed"]))
-    if results["stale"]:
-        print("stale: " + ", ".join(results["stale"]))
-    if results["no-build"]:
-        print("not compiling: " + ", ".join(results["no-build"]))
+    total = len(mutants)
+    print("mutate: %d caught, %d missed of %d (%.1f %%); %d stale (%.1f %% of %d), "
+          "%d not compiling; %.1f min with %d cop%s; logs %s/w*/mutate.log" % (
+              len(results["caught"]), len(results["missed"]), live, share, len(results["stale"]),
+              100.0 * len(results["stale"]) / total if total else 0.0, total,
+              len(results["no-build"]), (time.monotonic() - began) / 60, jobs,
+              "y" if jobs == 1 else "ies", args.dir))
+    for verdict in ("missed", "stale", "no-build"):
+        if results[verdict]:
+            print("%s: %s" % ("not compiling" if verdict == "no-build" else verdict,
+                              ", ".join(sorted(results[verdict]))))
     return 0
 
 

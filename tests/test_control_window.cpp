@@ -1,10 +1,15 @@
+// The control window: its buttons and what they do to the map, the editor and
+// the preview; the settings a run starts from; the option dialogs.
 #include <FL/Fl.H>
+#include <FL/Fl_Choice.H>
 #include <FL/Fl_Color_Chooser.H>
 #include <FL/Fl_Double_Window.H>
 #include <FL/Fl_Light_Button.H>
 #include <FL/Fl_Pixmap.H>
 #include <FL/Fl_Value_Slider.H>
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <fstream>
 #include <functional>
@@ -13,52 +18,226 @@
 #include "preview/my_gl_win.h"
 #include "tests/support/fake_platform.h"
 #include "tests/support/screen_turn.h"
+#include "tests/support/widgets.h"
 #include "ui/control_window.h"
 #include "ui/tool_icons.h"
+
+using ::testing::ElementsAre;
 
 namespace {
 
 using Values = std::vector<double>;
-template <class... T>
-Values V(T... v) {
-  return {double(v)...};
-}
-std::string Str(const char* s) { return s ? s : ""; }
 
-std::vector<Fl_Widget*> Leaves(Fl_Group* g, std::vector<Fl_Widget*> out = {}) {
-  for (int i = 0; i < g->children(); ++i)
-    g->child(i)->as_group() ? void(out = Leaves(g->child(i)->as_group(), out))
-                            : out.push_back(g->child(i));
-  return out;
+// Every value the option dialogs edit, in one list.
+Values Options() {
+  Values v = {plasmaAlpha, plasmaBeta, plasmaNoise, noiseSigma};
+  for (int n : {noiseType, erodeTimes[0], erodeTimes[1], dilateTimes[0], dilateTimes[1]})
+    v.push_back(n);
+  v.insert(v.end(), {morviNoise, morviAlpha, morviBeta});
+  return v;
 }
 
-Fl_Widget* Named(Fl_Group* g, const std::string& name) {  // by label or tooltip
-  for (Fl_Widget* w : Leaves(g))
-    if (Str(w->label()) == name || Str(w->tooltip()) == name) return w;
-  ADD_FAILURE() << "no " << name << " in " << Str(g->label());
-  return g;
+void SetOptions(const Values& v) {
+  plasmaAlpha = v[0];
+  plasmaBeta = v[1];
+  plasmaNoise = v[2];
+  noiseSigma = v[3];
+  noiseType = int(v[4]);
+  erodeTimes[0] = int(v[5]);
+  erodeTimes[1] = int(v[6]);
+  dilateTimes[0] = int(v[7]);
+  dilateTimes[1] = int(v[8]);
+  morviNoise = v[9];
+  morviAlpha = v[10];
+  morviBeta = v[11];
 }
 
-int Overlaps(Fl_Group* g) {
-  int pairs = 0;
-  for (Fl_Widget* a : Leaves(g))
-    for (Fl_Widget* b : Leaves(g))
-      pairs += a < b && a->x() < b->x() + b->w() && b->x() < a->x() + a->w() &&
-               a->y() < b->y() + b->h() && b->y() < a->y() + a->h();
-  return pairs;
+class ControlWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    cw_.show();
+    preview_.show();
+    previewWindow = &preview_;
+  }
+  void TearDown() override {
+    previewWindow = nullptr;
+    editorDisplay = nullptr;
+  }
+  // Whether act made the preview redraw.
+  bool Redraws(const std::function<void()>& act) {
+    preview_.clear_damage();
+    act();
+    return preview_.damage() != 0;
+  }
+  Fl_Button* Tip(const char* tip) { return static_cast<Fl_Button*>(Named(cw_.window, tip)); }
+  ScreenTurn turn_;
+  ScopedFakePlatform platform_;
+  ControlWindow cw_;
+  MyGlWin preview_{0, 0, 300, 300, "Landscape 3D View"};
+};
+
+TEST_F(ControlWindowTest, EachToolButtonSelectsItsTool) {
+  const struct {
+    const char* tip;
+    ToolIcon icon;
+    int tool;
+  } rows[] = {{"Paint Plain Brush", ToolIcon::kPaintPlainBrush, kPaintPlainBrush},
+              {"Fix Draw", ToolIcon::kFixDraw, kFixDraw},
+              {"Create Mountain", ToolIcon::kCreateMountain, kCreateMountain},
+              {"Blur Zone", ToolIcon::kBlurZone, kBlurZone},
+              {"Create Depression", ToolIcon::kCreateDepression, kCreateDepression},
+              {"Noise Zone", ToolIcon::kNoiseZone, kNoiseZone}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.tip);
+    currentTool = -1;
+    Click(Tip(row.tip));
+    EXPECT_EQ(currentTool, row.tool);
+    EXPECT_EQ(Tip(row.tip)->image(), static_cast<Fl_Image*>(ToolIconImage(row.icon)));
+    EXPECT_EQ(Tip(row.tip)->label(), nullptr);
+  }
 }
 
-void Click(Fl_Widget* w) {  // as the toolkit delivers it, so that radio grouping is real
-  Fl::e_x = w->x() + w->w() / 2, Fl::e_y = w->y() + w->h() / 2, Fl::e_keysym = FL_Button + 1;
-  w->handle(FL_PUSH), w->handle(FL_RELEASE);
+// result(x, y) is before(source(x, y)) on a 4 x 6 map; clockwise as seen with y
+// down, so the top-left sample ends top right.
+TEST_F(ControlWindowTest, TransformButtonsMoveEverySampleAsNamed) {
+  const struct {
+    const char* tip;
+    ToolIcon icon;
+    int width;
+    std::function<int(const Heightmap&, int, int)> source;
+  } rows[] = {
+      {"Rotate Right", ToolIcon::kRotateRight, 6,
+       [](auto& m, int x, int y) { return m(y, 5 - x); }},
+      {"Rotate Left", ToolIcon::kRotateLeft, 6, [](auto& m, int x, int y) { return m(3 - y, x); }},
+      {"Flip Horizontal", ToolIcon::kFlipHorizontal, 4,
+       [](auto& m, int x, int y) { return m(3 - x, y); }},
+      {"Flip Vertical", ToolIcon::kFlipVertical, 4,
+       [](auto& m, int x, int y) { return m(x, 5 - y); }}};
+  Heightmap before(4, 6, 1, 1);
+  cimg_forXY(before, x, y) before(x, y) = static_cast<unsigned char>(x * 7 + y * 13 + x * y);
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.tip);
+    heightmap = before;
+    EXPECT_TRUE(Redraws([&] { Click(Tip(row.tip)); }));
+    EXPECT_EQ(Tip(row.tip)->image(), static_cast<Fl_Image*>(ToolIconImage(row.icon)));
+    ASSERT_EQ(heightmap.width(), row.width);
+    cimg_forXY(heightmap, x, y) ASSERT_EQ(heightmap(x, y), row.source(before, x, y))
+        << x << "," << y;
+  }
 }
 
-Values Options(const Values& set = {}) {  // every value the option dialogs edit, set first if given
-  Values now;
-  auto each = [&](auto&... f) { ((set.empty() ? f : f = set[now.size()], now.push_back(f)), ...); };
-  each(plasmaAlpha, plasmaBeta, plasmaNoise, noiseSigma, noiseType, erodeTimes[0], erodeTimes[1],
-       dilateTimes[0], dilateTimes[1], morviNoise, morviAlpha, morviBeta);
-  return now;
+class ZoomTest : public ControlWindowTest {
+ protected:
+  void SetUp() override {
+    ControlWindowTest::SetUp();
+    heightmap.assign(63, 63, 1, 1, 9);
+    editorDisplay = &display_;
+  }
+  // The zoom after a click, checked against the editor's size.
+  int ZoomAfter(const char* tip) {
+    Click(Tip(tip));
+    EXPECT_EQ(display_.width(), 63 * displayZoom) << tip;
+    EXPECT_EQ(display_.height(), 63 * displayZoom) << tip;
+    return displayZoom;
+  }
+  cimg_library::CImgDisplay display_{100, 100, "Heightmap", 1, false, false};
+};
+
+TEST_F(ZoomTest, ReduceAtZoomOneStillFitsTheEditorToTheMap) { EXPECT_EQ(ZoomAfter("Reduce"), 1); }
+
+TEST_F(ZoomTest, EnlargeDoublesUntilTheNextStepWouldLeaveTheScreen) {
+  std::vector<int> zooms;
+  for (int i = 0; i < 6; ++i) zooms.push_back(ZoomAfter("Enlarge"));
+  const int top = displayZoom, screen = std::min(Fl::w(), Fl::h());
+  EXPECT_LE(top * 63, screen);
+  EXPECT_GT(top * 2 * 63, screen);
+  EXPECT_EQ(zooms[0], 2);
+  EXPECT_EQ(zooms[1], 4) << "the second step";
+  EXPECT_EQ(ZoomAfter("Reduce"), top / 2);
+}
+
+TEST_F(ZoomTest, ChangeSizeGoesBackToZoomOne) {
+  ZoomAfter("Enlarge");
+  cw_.mapDimensionsChoice->value(3);  // "32x32 px"
+  Click(cw_.changeSizeButton);
+  EXPECT_THAT(Values({double(displayZoom), double(heightmap.width()), double(heightmap.height()),
+                      double(display_.width())}),
+              ElementsAre(1, 32, 32, 32));
+}
+
+TEST_F(ControlWindowTest, LoadingAPictureReplacesTheMapAtZoomOne) {
+  const std::string good = ::testing::TempDir() + "cw_map_" + std::to_string(getpid()) + ".pgm";
+  Heightmap(63, 63, 1, 1, 77).save(good.c_str());
+  platform_.fake.openAnswers = {good};
+  displayZoom = 4;
+  Click(Tip("Load an Image"));
+  std::remove(good.c_str());
+  EXPECT_TRUE(platform_.fake.messages.empty());
+  EXPECT_EQ(heightmap.width(), 63);
+  EXPECT_EQ(heightmap.max(), 77);
+  EXPECT_EQ(cw_.mapDimensionsChoice->value(), 2);
+  EXPECT_EQ(displayZoom, 1);
+}
+
+// Showing starts a run: settings and widgets go back to their defaults, while the
+// view, the colours, the rendering mode and the map stay.
+TEST_F(ControlWindowTest, ShowingStartsFromTheDefaults) {
+  SetOptions(Values(12, 7));
+  maxWideness = 4096;
+  maxHeight = 1020;
+  currentTool = kBlurZone;
+  displayZoom = 4;
+  brushSize = 12;
+  brushHeight = 99;
+  passRequest = exportRequest = closeRequest = 1;
+  cw_.maxWidenessChoice->value(4);
+  cw_.maxHeightChoice->value(3);
+  cw_.secondFilterChoice->value(1);
+  Click(Tip("Blur Zone"));
+  cw_.show();
+  EXPECT_THAT(Options(), ElementsAre(1, 1, 100, 100, 0, 100, 100, 100, 100, 100, 3, 6.765));
+  EXPECT_THAT(Values({double(maxWideness), double(maxHeight), double(currentTool),
+                      double(displayZoom), brushSize, brushHeight, double(passRequest),
+                      double(exportRequest), double(closeRequest)}),
+              ElementsAre(1024, 255, kFixDraw, 1, 3, 10, 0, 0, 0));
+  EXPECT_THAT(Values({double(cw_.maxWidenessChoice->value()), double(cw_.maxHeightChoice->value()),
+                      double(cw_.secondFilterChoice->value()), cw_.brushSizeSlider->value(),
+                      cw_.brushHeightSlider->value(), double(cw_.fixDrawButton->value())}),
+              ElementsAre(2, 0, 4, 3, 10, 1));
+}
+
+// Colour map entries 0 (black), 19 and 7 (white), as the buttons are built.
+TEST_F(ControlWindowTest, ColourButtonsStartBlackGreyAndWhite) {
+  EXPECT_THAT(std::vector<Fl_Color>({cw_.minColorButton->color(), cw_.midColorButton->color(),
+                                     cw_.maxColorButton->color()}),
+              ElementsAre(0, 19, 7));
+}
+
+TEST_F(ControlWindowTest, ViewCommandsRedrawThePreviewWithTheirValue) {
+  camX = 1;
+  camY = 2;
+  camZ = 3;
+  yaw = 33;
+  cw_.renderingModeChoice->value(1);
+  EXPECT_TRUE(Redraws([&] { cw_.renderingModeChoice->do_callback(); }));
+  EXPECT_TRUE(Redraws([&] { Click(cw_.resetViewButton); }));
+  EXPECT_THAT(std::vector<float>({float(renderMode), camX, camY, camZ, yaw}),
+              ElementsAre(1, 0, -0.8f, -2.7f, 33));
+}
+
+TEST_F(ControlWindowTest, ExportSizesRedrawThePreviewWithTheirUnits) {
+  const int widths[] = {256, 512, 1024, 2048, 4096}, heights[] = {255, 510, 765, 1020};
+  auto pick = [&](Fl_Choice* c, int i) { return Redraws([&] { c->picked(c->menu() + i); }); };
+  for (int i = 4; i >= 0; --i) {
+    SCOPED_TRACE(i);
+    EXPECT_TRUE(pick(cw_.maxWidenessChoice, i));
+    EXPECT_EQ(maxWideness, widths[i]);
+  }
+  for (int i = 3; i >= 0; --i) {
+    SCOPED_TRACE(i);
+    EXPECT_TRUE(pick(cw_.maxHeightChoice, i));
+    EXPECT_EQ(maxHeight, heights[i]);
+  }
 }
 
 // Answers the colour chooser once it is open: the given colour, then the button.
@@ -68,203 +247,131 @@ struct Chooser {
   std::string title;
 };
 void Answer(void* data) {
-  Chooser* s = static_cast<Chooser*>(data);
+  Chooser* answer = static_cast<Chooser*>(data);
   Fl_Window* w = Fl::modal();
   if (!w) return Fl::repeat_timeout(0.05, Answer, data);
   for (int i = 0; i < w->children(); ++i)
     if (auto* chooser = dynamic_cast<Fl_Color_Chooser*>(w->child(i)))
-      chooser->rgb(s->r, s->g, s->b);
-  s->title = Str(w->label()), Named(w, s->button)->do_callback();
+      chooser->rgb(answer->r, answer->g, answer->b);
+  answer->title = Str(w->label());
+  Named(w, answer->button)->do_callback();
 }
 
-class ControlWindowTest : public ::testing::Test {
- protected:
-  void SetUp() override { cw_.show(), preview_.show(), previewWindow = &preview_; }
-  void TearDown() override { previewWindow = nullptr, editorDisplay = nullptr; }
-  template <class F>
-  bool Redraws(F act) {
-    return preview_.clear_damage(), act(), preview_.damage();
-  }
-  Fl_Button* Tip(const char* tip) { return static_cast<Fl_Button*>(Named(cw_.window, tip)); }
-  ScreenTurn turn_;
-  ScopedFakePlatform platform_;  // answers the close question of "Close Plugin"
-  ControlWindow cw_;
-  MyGlWin preview_{0, 0, 300, 300, "Landscape 3D View"};
-};
-
-// Each button by its tooltip: its icon, its tool, and a click's result(x, y) = source(before, x,
-// y).
-TEST_F(ControlWindowTest, ButtonsCarryTheirIconAndCommandAndFitTheEditorToTheMap) {
-  using I = ToolIcon;
-  struct {
-    const char* tip;
-    I icon;
-    int tool;
-    std::function<int(const Heightmap&, int, int)> source = {};
-  } rows[] = {
-      {"Paint Plain Brush", I::kPaintPlainBrush, kPaintPlainBrush},
-      {"Fix Draw", I::kFixDraw, kFixDraw},
-      {"Create Mountain", I::kCreateMountain, kCreateMountain},
-      {"Blur Zone", I::kBlurZone, kBlurZone},
-      {"Create Depression", I::kCreateDepression, kCreateDepression},
-      {"Noise Zone", I::kNoiseZone, kNoiseZone},
-      {"Enlarge", I::kEnlarge, -1},
-      {"Reduce", I::kReduce, -1},
-      // Clockwise as seen with y down: the top-left sample ends top right.
-      {"Rotate Right", I::kRotateRight, -1, [](auto& m, int x, int y) { return m(y, 5 - x); }},
-      {"Rotate Left", I::kRotateLeft, -1, [](auto& m, int x, int y) { return m(3 - y, x); }},
-      {"Flip Horizontal", I::kFlipHorizontal, -1,
-       [](auto& m, int x, int y) { return m(3 - x, y); }},
-      {"Flip Vertical", I::kFlipVertical, -1, [](auto& m, int x, int y) { return m(x, 5 - y); }},
-      // No icon; the brush height wraps: 300.7 stores 300 - 256.
-      {"Clear Current Image to Maximum Height Value", I(-1), -1,
-       [](auto&, int, int) { return 44; }}};
-  Heightmap before(4, 6, 1, 1);
-  cimg_forXY(before, x, y) before(x, y) = static_cast<unsigned char>(x * 7 + y * 13 + x * y);
-  for (const auto& r : rows) {
-    heightmap = before, currentTool = -1, brushHeight = 300.7;
-    EXPECT_TRUE((Redraws([&] { Click(Tip(r.tip)); }) || !r.source) && currentTool == r.tool)
-        << r.tip;
-    EXPECT_TRUE(r.icon == I(-1) ||
-                (Tip(r.tip)->image() == (Fl_Image*)ToolIconImage(r.icon) && !Tip(r.tip)->label()))
-        << r.tip;
-    if (!r.source) continue;
-    ASSERT_EQ(heightmap.width(), Str(r.tip).rfind("Rotate", 0) ? 4 : 6) << r.tip;
-    cimg_forXY(heightmap, x, y) ASSERT_EQ(heightmap(x, y), r.source(before, x, y))
-        << r.tip << " " << x << "," << y;
-  }
-  // Enlarge, Reduce and Change Size fit the editor to the map at a zoom that fits the screen; a
-  // picture sets the map, its size choice and zoom 1; a file that is no picture changes nothing and
-  // says why, once.
-  cimg_library::CImgDisplay display(100, 100, "Heightmap", 1, false, false);
-  heightmap.assign(63, 63, 1, 1, 9), editorDisplay = &display;
-  auto zoom = [&](const char* tip) {
-    Click(Tip(tip));
-    EXPECT_EQ(display.width() + display.height(), 2 * 63 * displayZoom) << tip;
-    return displayZoom;
-  };
-  EXPECT_TRUE(zoom("Reduce") == 1 && zoom("Enlarge") == 2);  // at zoom 1 Reduce still fits
-  for (int i = 0; i < 12; ++i) zoom("Enlarge");
-  const int top = displayZoom, screen = std::min(Fl::w(), Fl::h());
-  EXPECT_TRUE(top * 63 <= screen && top * 2 * 63 > screen && zoom("Reduce") == top / 2) << top;
-  cw_.mapDimensionsChoice->value(3), Click(cw_.changeSizeButton);  // "32x32 px", back at zoom 1
-  EXPECT_EQ(V(displayZoom, heightmap.width(), heightmap.height(), display.width()),
-            V(1, 32, 32, 32));
-  const std::string good = ::testing::TempDir() + "cw_map.pgm",
-                    bad = ::testing::TempDir() + "cw_text.pgm";
-  Heightmap(63, 63, 1, 1, 77).save(good.c_str()), std::ofstream(bad) << "not a picture";
-  platform_.fake.openAnswers = {bad, good}, displayZoom = 4, editorDisplay = nullptr,
-  Click(Tip("Load an Image"));
-  EXPECT_EQ(V(platform_.fake.messages.size(), heightmap.width(), cw_.mapDimensionsChoice->value()),
-            V(1, 32, 3));
-  Click(Tip("Load an Image"));
-  EXPECT_EQ(V(platform_.fake.messages.size(), heightmap.width(), heightmap.max(),
-              cw_.mapDimensionsChoice->value(), displayZoom),
-            V(1, 63, 77, 2, 1));
-}
-
-// Showing starts a run: settings and widgets go back to the defaults; view, colours, mode and map
-// stay. Then every setting the preview draws with stores its value and redraws it.
-TEST_F(ControlWindowTest, ShowingStartsARunAndViewSettingsStoreTheirValueAndRedrawThePreview) {
-  Options(Values(12, 7)), maxWideness = 4096, maxHeight = 1020, currentTool = kBlurZone,
-                          displayZoom = 4, brushSize = 12;
-  brushHeight = 99, passRequest = exportRequest = closeRequest = 1, renderMode = 1, yaw = 30;
-  cw_.maxWidenessChoice->value(4), cw_.maxHeightChoice->value(3), cw_.secondFilterChoice->value(1);
-  heightmap.assign(63, 63, 1, 1, 0), minColor = {10, 20, 30}, Click(Tip("Blur Zone")), cw_.show();
-  EXPECT_EQ(Options(), V(1, 1, 100, 100, 0, 100, 100, 100, 100, 100, 3, 6.765));
-  EXPECT_EQ(
-      V(maxWideness, maxHeight, currentTool, displayZoom, brushSize, brushHeight, passRequest,
-        exportRequest, closeRequest, yaw, minColor.g, renderMode, mapSize,
-        cw_.renderingModeChoice->value(), cw_.mapDimensionsChoice->value(),
-        cw_.maxWidenessChoice->value(), cw_.maxHeightChoice->value(),
-        cw_.secondFilterChoice->value(), cw_.brushSizeSlider->value(),
-        cw_.brushHeightSlider->value(),
-        cw_.fixDrawButton->value(),  // colour map entries 0 (black), 19 and 7 (white):
-        cw_.minColorButton->color(), cw_.midColorButton->color(), cw_.maxColorButton->color()),
-      V(1024, 255, kFixDraw, 1, 3, 10, 0, 0, 0, 30, 20, 1, 63, 1, 2, 2, 0, 4, 3, 10, 1, 0, 19, 7));
-  Fl_Choice *mode = cw_.renderingModeChoice, *wide = cw_.maxWidenessChoice,
-            *high = cw_.maxHeightChoice;
-  camX = 1, camY = 2, camZ = 3, yaw = 33;
-  EXPECT_TRUE(Redraws([&] { mode->value(1), mode->do_callback(); }) &&
-              Redraws([&] { Click(cw_.resetViewButton); }));
-  EXPECT_EQ(V(renderMode, camX, camY, camZ, yaw), V(1, 0, -0.8f, -2.7f, 33));
-  const int widths[] = {256, 512, 1024, 2048, 4096}, heights[] = {255, 510, 765, 1020, 255};
-  auto pick = [&](Fl_Choice* c, int i) { return Redraws([&] { c->picked(c->menu() + i); }); };
-  for (int i = 4; i >= 0; --i)  // Maximum Height is at its last entry already
-    EXPECT_TRUE(pick(wide, i) && (i == 4 || pick(high, i)) && maxWideness == widths[i] &&
-                maxHeight == heights[i])
-        << i;
-  struct {
+TEST_F(ControlWindowTest, OnlyAColourPickedWithOkIsTaken) {
+  const struct {
     Fl_Button* button;
     Rgb* field;
     const char* title;
-  } colours[] = {{cw_.minColorButton, &minColor, "Select Minimum Color"},
-                 {cw_.midColorButton, &meanColor, "Select Middle Color"},
-                 {cw_.maxColorButton, &maxColor, "Select Maximum Color"}};
-  for (auto& c : colours) {  // OK with a colour, then Cancel with another
+  } rows[] = {{cw_.minColorButton, &minColor, "Select Minimum Color"},
+              {cw_.midColorButton, &meanColor, "Select Middle Color"},
+              {cw_.maxColorButton, &maxColor, "Select Maximum Color"}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.title);
     Chooser ok{1.0, 0.0, 0.2, "OK", ""}, cancel{0.0, 1.0, 0.0, "Cancel", ""};
-    EXPECT_TRUE(Redraws([&] { Fl::add_timeout(0.05, Answer, &ok), c.button->do_callback(); }));
-    Fl::add_timeout(0.05, Answer, &cancel), c.button->do_callback();
-    EXPECT_EQ(V(c.field->r, c.field->g, c.field->b, c.button->color(), ok.title == c.title),
-              V(255, 0, 51, fl_rgb_color(255, 0, 51), true))
-        << c.title;
+    Fl::add_timeout(0.05, Answer, &ok);
+    EXPECT_TRUE(Redraws([&] { row.button->do_callback(); }));
+    EXPECT_EQ(ok.title, row.title);
+    Fl::add_timeout(0.05, Answer, &cancel);
+    row.button->do_callback();
+    EXPECT_THAT(std::vector<int>({row.field->r, row.field->g, row.field->b}),
+                ElementsAre(255, 0, 51));
+    EXPECT_EQ(row.button->color(), fl_rgb_color(255, 0, 51));
   }
 }
 
-// Each "Options..." button opens its entry's dialog (twice: the second replaces the first), showing
-// the value in use, not its built-in one; Apply stores its slider into that value only.
-TEST_F(ControlWindowTest, OptionsButtonsOpenTheEntrysDialogThatStoresIntoItsOwnValue) {
-  Fl_Choice *gen = cw_.generatorChoice, *first = cw_.firstFilterChoice,
-            *second = cw_.secondFilterChoice;
-  const char *erode = "Times you Want to Apply Erode Filter",
-             *dilate = "Times you Want to Apply Dilate Filter";
-  const char *alpha = "Set the Alpha Parameter", *beta = "Set the Beta Parameter",
-             *noise = "Set the Noise Parameter";
-  const char *plasma = "Plasma Options", *morvi = "Morvi Gen Options", *er = "Erode Options",
-             *di = "Dilate Options";
-  struct {
-    Fl_Choice* choice;
-    int entry;
-    const char *title, *slider, *tip;
-    int option;
-    double min, max, inUse, applied;
-  } rows[] = {{gen, 0, plasma, "Alpha", alpha, 0, 0, 4, 2.5, 0.75},
-              {gen, 0, plasma, "Beta", beta, 1, 0, 4, 3.25, 1.5},
-              {gen, 1, "Noise Options", "Sigma", "Sigma Parameter for Noise", 3, 1, 2000, 1500, 33},
-              {first, 1, er, "Times", erode, 5, 1, 1000, 17, 5},
-              {second, 1, er, "Times", erode, 6, 1, 1000, 23, 600},
-              {first, 2, di, "Times", dilate, 7, 1, 1000, 9, 44},
-              {second, 2, di, "Times", dilate, 8, 1, 1000, 999, 2},
-              {gen, 2, morvi, "Noise", noise, 9, 1, 1000, 55, 250},
-              {gen, 2, morvi, "Alpha", alpha, 10, 1, 10, 7, 2},
-              {gen, 0, plasma, "Noise", noise, 2, 1, 1000, 7, 420},
-              {gen, 2, morvi, "Beta", beta, 11, 1, 10, 1.005, 9.5}};
-  auto open = [&](Fl_Choice* choice, int entry) {  // by the button beside the choice
-    choice->value(entry);
-    for (Fl_Widget* w : Leaves(cw_.window))
-      if (Str(w->label()) == "Options..." && w->y() == choice->y()) Click(w), Click(w);
-    return Fl::first_window();  // the one shown last
-  };
-  for (const auto& r : rows) {
-    Values options = {3.5, 0.5, 640, 77, 2, 61, 62, 63, 64, 65, 4, 2.5};
-    options[r.option] = r.inUse, Options(options);
-    Fl_Window* d = open(r.choice, r.entry);
-    auto* v = static_cast<Fl_Valuator*>(Named(d, r.slider));
-    EXPECT_EQ(Str(d->label()) + "/" + Str(v->tooltip()), std::string(r.title) + "/" + r.tip);
-    EXPECT_EQ(V(v->value(), v->minimum(), v->maximum(), Overlaps(d)), V(r.inUse, r.min, r.max, 0))
-        << r.tip;
-    v->value(r.applied), Named(d, "Apply")->do_callback(), options[r.option] = r.applied;
-    EXPECT_EQ(Options(), options) << r.title << " " << r.slider;
+// Two widgets of a dialog that overlap on screen.
+int Overlaps(Fl_Group* g) {
+  int pairs = 0;
+  for (Fl_Widget* a : Leaves(g))
+    for (Fl_Widget* b : Leaves(g))
+      pairs += a < b && a->x() < b->x() + b->w() && b->x() < a->x() + a->w() &&
+               a->y() < b->y() + b->h() && b->y() < a->y() + a->h();
+  return pairs;
+}
+
+// Opens the dialog of a choice's entry by the "Options..." button beside it,
+// twice: the second replaces the first. Returns the one shown last.
+Fl_Window* OpenOptions(ControlWindow& cw, Fl_Choice* choice, int entry) {
+  choice->value(entry);
+  for (Fl_Widget* w : Leaves(cw.window)) {
+    if (Str(w->label()) == "Options..." && w->y() == choice->y()) {
+      Click(w);
+      Click(w);
+    }
   }
-  EXPECT_EQ(Fl::next_window(Fl::next_window(Fl::first_window())), nullptr);  // only ours are shown
-  // The noise kind is shown and stored; the close box stores nothing.
-  Fl_Choice* type = static_cast<Fl_Choice*>(Named(open(gen, 1), "Noise Type:"));
-  EXPECT_EQ(Str(type->text(0)) + type->text(1) + type->text(2) + "/" + type->text(),
-            "GaussianUniformSalt+Pepper/Salt+Pepper");
-  type->value(1), Named(type->window(), "Apply")->do_callback();
-  static_cast<Fl_Choice*>(Named(open(gen, 1), "Noise Type:"))->value(0),
-      Fl::first_window()->do_callback();
-  EXPECT_EQ(V(noiseType, noiseSigma), V(1, 77));
+  return Fl::first_window();
+}
+
+struct Slider {
+  int choice;  // 0 generator, 1 first filter, 2 second filter
+  int entry;
+  const char *title, *label, *tip;
+  int option;  // index in Options()
+  double min, max, inUse, applied;
+};
+
+void PrintTo(const Slider& s, std::ostream* os) {
+  *os << std::string(s.title).substr(0, std::string(s.title).find(' ')) << s.label << s.choice;
+}
+
+class OptionDialog : public ControlWindowTest, public ::testing::WithParamInterface<Slider> {};
+
+// The dialog shows the value in use, not its built-in one, and Apply stores the
+// slider into that value only.
+TEST_P(OptionDialog, EditsTheValueInUseAlone) {
+  const Slider& s = GetParam();
+  Fl_Choice* choices[] = {cw_.generatorChoice, cw_.firstFilterChoice, cw_.secondFilterChoice};
+  Values options = {3.5, 0.5, 640, 77, 2, 61, 62, 63, 64, 65, 4, 2.5};
+  options[s.option] = s.inUse;
+  SetOptions(options);
+  Fl_Window* d = OpenOptions(cw_, choices[s.choice], s.entry);
+  EXPECT_EQ(Str(d->label()), s.title);
+  auto* v = static_cast<Fl_Valuator*>(Named(d, s.label));
+  EXPECT_EQ(Str(v->tooltip()), s.tip);
+  EXPECT_THAT(Values({v->value(), v->minimum(), v->maximum()}), ElementsAre(s.inUse, s.min, s.max));
+  EXPECT_EQ(Overlaps(d), 0);
+  v->value(s.applied);
+  Named(d, "Apply")->do_callback();
+  options[s.option] = s.applied;
+  EXPECT_EQ(Options(), options);
+  EXPECT_EQ(Fl::next_window(Fl::next_window(Fl::first_window())), nullptr)
+      << "a second dialog is still shown";
+}
+
+const char *kErode = "Times you Want to Apply Erode Filter",
+           *kDilate = "Times you Want to Apply Dilate Filter", *kAlpha = "Set the Alpha Parameter",
+           *kBeta = "Set the Beta Parameter", *kNoise = "Set the Noise Parameter";
+INSTANTIATE_TEST_SUITE_P(
+    EverySlider, OptionDialog,
+    ::testing::Values(Slider{0, 0, "Plasma Options", "Alpha", kAlpha, 0, 0, 4, 2.5, 0.75},
+                      Slider{0, 0, "Plasma Options", "Beta", kBeta, 1, 0, 4, 3.25, 1.5},
+                      Slider{0, 0, "Plasma Options", "Noise", kNoise, 2, 1, 1000, 7, 420},
+                      Slider{0, 1, "Noise Options", "Sigma", "Sigma Parameter for Noise", 3, 1,
+                             2000, 1500, 33},
+                      Slider{1, 1, "Erode Options", "Times", kErode, 5, 1, 1000, 17, 5},
+                      Slider{2, 1, "Erode Options", "Times", kErode, 6, 1, 1000, 23, 600},
+                      Slider{1, 2, "Dilate Options", "Times", kDilate, 7, 1, 1000, 9, 44},
+                      Slider{2, 2, "Dilate Options", "Times", kDilate, 8, 1, 1000, 999, 2},
+                      Slider{0, 2, "Morvi Gen Options", "Noise", kNoise, 9, 1, 1000, 55, 250},
+                      Slider{0, 2, "Morvi Gen Options", "Alpha", kAlpha, 10, 1, 10, 7, 2},
+                      Slider{0, 2, "Morvi Gen Options", "Beta", kBeta, 11, 1, 10, 1.005, 9.5}));
+
+TEST_F(ControlWindowTest, NoiseDialogStoresTheKindOnApplyOnly) {
+  noiseType = 2;
+  noiseSigma = 77;
+  auto type = [&] {
+    return static_cast<Fl_Choice*>(Named(OpenOptions(cw_, cw_.generatorChoice, 1), "Noise Type:"));
+  };
+  Fl_Choice* shown = type();
+  EXPECT_THAT(std::vector<std::string>({shown->text(0), shown->text(1), shown->text(2)}),
+              ElementsAre("Gaussian", "Uniform", "Salt+Pepper"));
+  EXPECT_EQ(shown->value(), 2);
+  shown->value(1);
+  Named(shown->window(), "Apply")->do_callback();
+  type()->value(0);
+  Fl::first_window()->do_callback();
+  EXPECT_EQ(noiseType, 1);
+  EXPECT_EQ(noiseSigma, 77);
 }
 
 }  // namespace

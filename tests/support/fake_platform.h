@@ -42,8 +42,10 @@ class FakePlatform : public platform::Platform {
   }
   bool AskYesNo(const std::string& title, const std::string& text) override {
     questions.push_back({title, text, platform::MessageIcon::Exclamation});
-    const bool yes = yesNoAnswers.empty() || yesNoAnswers.front();
-    return yesNoAnswers.empty() || (yesNoAnswers.pop_front(), yes);
+    if (yesNoAnswers.empty()) return true;
+    const bool yes = yesNoAnswers.front();
+    yesNoAnswers.pop_front();
+    return yes;
   }
   bool OpenFileDialog(const std::string& title, const Filters& f, std::string* path) override {
     return Answer(openDialogs, {title, f}, openAnswers, path);
@@ -59,9 +61,13 @@ class FakePlatform : public platform::Platform {
  private:
   static bool Answer(std::vector<Dialog>& seen, Dialog d, Answers& answers, std::string* path) {
     seen.push_back(d);
-    std::optional<std::string> a;
-    if (!answers.empty()) a = answers.front(), answers.pop_front();
-    return a && (*path = *a, true);
+    if (answers.empty() || !answers.front()) {
+      if (!answers.empty()) answers.pop_front();
+      return false;
+    }
+    *path = *answers.front();
+    answers.pop_front();
+    return true;
   }
 };
 
