@@ -31,7 +31,7 @@ class Suite:
     def __init__(self, build, readme_shot, wm):
         self.build, self.readme_shot = build, readme_shot
         self.screens = os.path.join(build, "e2e-screens" + (f"-{wm}" if wm else ""))
-        self.work = os.path.join(build, "e2e-work")
+        self.work = os.path.join(build, "e2e-work" + (f"-{wm}" if wm else ""))
         for folder in (self.screens, self.work):
             shutil.rmtree(folder, ignore_errors=True)
             os.makedirs(folder)
