@@ -3,6 +3,7 @@
 #include <FL/x.H>
 #include <X11/Xutil.h>
 
+#include "platform/cimg_config.h"
 #include "platform/window_frame.h"
 
 namespace platform {
@@ -31,11 +32,23 @@ bool ScreenBox(Window w, WindowBox* box) {
   return true;
 }
 
+// The editor's window belongs to CImg's own connection: a move still in its
+// buffer would not be seen from the toolkit's. CImg's lock guards it.
+void SyncImageLibraryConnection() {
+  using namespace cimg_library;
+  Display* display = cimg::X11_attr().display;
+  if (!display) return;
+  cimg::mutex(15);
+  XSync(display, False);
+  cimg::mutex(15, 0);
+}
+
 }  // namespace
 
 bool FrameOf(std::uintptr_t native, WindowFrame* frame) {
   const Window w = static_cast<Window>(native);
   if (!fl_display || !w) return false;
+  SyncImageLibraryConnection();
   const Window top = TopAncestor(w);
   if (!top || !ScreenBox(w, &frame->inner) || !ScreenBox(top, &frame->outer)) return false;
   XSizeHints hints{};

@@ -30,8 +30,9 @@ constexpr double kWatchInterval = 0.2;
 
 struct Placement {
   bool placed = false;
-  bool arrived = false;  // the frame was seen where it was put
-  int x = 0, y = 0;      // the frame's top-left that was asked for
+  bool arrived = false;      // the frame was seen where it was put
+  int x = 0, y = 0;          // the frame's top-left that was asked for
+  int fromX = 0, fromY = 0;  // and where it was then
   Clock::time_point at;
 };
 Placement placements[3];  // editor, preview, control window
@@ -117,24 +118,31 @@ WindowBox FrameBox(int i) {
   return {frames[i].outer.x, frames[i].outer.y, content.w + d.w, content.h + d.h};
 }
 
+bool Near(const WindowBox& now, int x, int y) {
+  return std::abs(now.x - x) <= kMovedBy && std::abs(now.y - y) <= kMovedBy;
+}
+
 bool MovedByUser(int i, const WindowBox& now) {
   Placement& p = placements[i];
   if (!p.placed || now.x == INT_MIN || now.y == INT_MIN) return false;
-  if (std::abs(now.x - p.x) <= kMovedBy && std::abs(now.y - p.y) <= kMovedBy) {
+  if (Near(now, p.x, p.y)) {
     p.arrived = true;
     return false;
   }
   // Until it arrives, a frame still where it was is only waiting for the move.
-  return p.arrived || Clock::now() - p.at > kMoveInFlight;
+  return p.arrived || Clock::now() - p.at > kMoveInFlight || !Near(now, p.fromX, p.fromY);
 }
 
-void MoveFrame(int i, int x, int y) {
-  placements[i] = {true, false, x, y, Clock::now()};
+void MoveFrame(int i, const WindowBox& from, int x, int y) {
+  placements[i] = {true, false, x, y, from.x, from.y, Clock::now()};
   if (i == 0) {
-    if (framed[0] && editorDisplay->window_x() != INT_MIN)
-      platform::MoveFrameTo(Native(0), frames[0], x, y);
-    else
+    // Without a frame the image library's own move keeps its idea of the
+    // position current; with one, that idea is relative to the frame.
+    const WindowBox d = framed[0] ? Decoration(frames[0]) : WindowBox{0, 0, 0, 0};
+    if (d.x == 0 && d.y == 0 && d.w == 0 && d.h == 0)
       editorDisplay->move(x, y);
+    else
+      platform::MoveFrameTo(Native(0), frames[0], x, y);
     return;
   }
   Fl_Window* w = ToolkitWindow(i);
@@ -220,7 +228,7 @@ void Place(bool anew) {
   for (int i = 0; i < 3; ++i) {
     if (keep[i]) continue;
     const bool moves = want[i].x != now[i].x || want[i].y != now[i].y;
-    if (moves || !placements[i].placed) MoveFrame(i, want[i].x, want[i].y);
+    if (moves || !placements[i].placed) MoveFrame(i, now[i], want[i].x, want[i].y);
   }
   // Where they cannot all fit side by side, the controls stay reachable.
   if (!fits && controlWindow->window->shown()) controlWindow->window->show();
