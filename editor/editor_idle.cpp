@@ -111,7 +111,7 @@ void PumpTick(void*) {
 void EditorIdle(void*) {
   if (previewWindow && previewWindow->damage()) previewWindow->redraw();
   // The editor window cannot be closed for good: it comes back with its image.
-  if (editorDisplay && editorDisplay->is_closed()) editorDisplay->show();
+  if (editorDisplay && editorDisplay->is_closed()) ShowEditorAgain();
   if (!RunGoesOn()) {
     EndRun();
     return;

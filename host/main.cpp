@@ -188,6 +188,10 @@ int main(int argc, char** argv) {
     std::fflush(stdout);
   }
   std::printf("landscapes received: %d\n", received);
+  // Without this, a script asking for --save finds no file and no reason.
+  if (!options.saveTo.empty() && received == 0)
+    std::printf("the run ended without a hand-off: nothing was written to %s\n",
+                options.saveTo.c_str());
   // The module stays loaded until exit, as in Quarn (FLTK keeps handlers registered).
   return badRecords == 0 ? 0 : 3;
 }

@@ -2,13 +2,20 @@
 #include "platform/platform_fltk.h"
 
 #include <FL/Fl.H>
-#include <FL/Fl_Native_File_Chooser.H>
+#include <FL/Fl_Box.H>
+#include <FL/Fl_Button.H>
+#include <FL/Fl_File_Chooser.H>
+#include <FL/Fl_File_Input.H>
+#include <FL/Fl_Return_Button.H>
+#include <FL/Fl_Window.H>
 #include <FL/fl_ask.H>
+#include <FL/fl_draw.H>
 #include <FL/x.H>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 
@@ -58,33 +65,152 @@ void Alert(const std::string& title, const std::string& text) {
   fl_alert("%s", text.c_str());
 }
 
+void AnswerYes(Fl_Widget* w, void* yes) {
+  *static_cast<bool*>(yes) = true;
+  w->window()->hide();
+}
+
+void AnswerNo(Fl_Widget* w, void*) { (w->window() ? w->window() : w->as_window())->hide(); }
+
+// The questions ask before work is thrown away, so the safe answer, No, is
+// the default: Enter presses it, and Escape and the close button mean it too.
+// fl_choice cannot do this (Escape and Enter pick different buttons).
+bool AskWithNoAsDefault(const std::string& title, const std::string& text) {
+  constexpr int kMargin = 10, kIcon = 50, kButtonW = 90, kButtonH = 25;
+  fl_font(FL_HELVETICA, FL_NORMAL_SIZE);
+  int textW = 0, textH = 0;
+  fl_measure(text.c_str(), textW, textH);
+  const int w = std::max(kIcon + 2 * kMargin + textW + kMargin, 2 * kButtonW + 3 * kMargin);
+  const int bodyH = std::max(textH, kIcon);
+  const int h = kMargin + bodyH + kMargin + kButtonH + kMargin;
+  bool yes = false;
+  Fl_Window window(w, h, title.c_str());
+  Fl_Box icon(kMargin, kMargin, kIcon, kIcon, "?");
+  icon.box(FL_THIN_UP_BOX);
+  icon.labelfont(FL_TIMES_BOLD);
+  icon.labelsize(34);
+  icon.color(FL_WHITE);
+  icon.labelcolor(FL_BLUE);
+  Fl_Box message(kIcon + 2 * kMargin, kMargin, textW, bodyH);
+  message.copy_label(text.c_str());
+  message.align(FL_ALIGN_LEFT | FL_ALIGN_INSIDE | FL_ALIGN_WRAP);
+  const int buttonY = h - kMargin - kButtonH;
+  // Created first, so that it also holds the keyboard focus.
+  Fl_Return_Button no(w - kMargin - kButtonW, buttonY, kButtonW, kButtonH, "No");
+  no.callback(AnswerNo);
+  Fl_Button yesButton(w - 2 * (kMargin + kButtonW), buttonY, kButtonW, kButtonH, "Yes");
+  yesButton.callback(AnswerYes, &yes);
+  window.end();
+  window.callback(AnswerNo);  // Escape and the window's close button
+  window.set_modal();
+  window.hotspot(&no);
+  window.show();
+  while (window.shown()) Fl::wait();
+  return yes;
+}
+
 bool Exists(const std::string& path) {
   struct stat st;
   return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-bool RunChooser(Fl_Native_File_Chooser::Type type, int options, const std::string& title,
-                const std::vector<FileFilter>& filters, std::string* path) {
-  // FLTK's own chooser everywhere, so the dialog is the same on every desktop.
-  Fl::option(Fl::OPTION_FNFC_USES_GTK, false);
-  Fl_Native_File_Chooser chooser;
-  chooser.type(type);
-  chooser.options(options);
-  chooser.title(title.c_str());
-  std::string filter = ToolkitFilterText(filters);
-  chooser.filter(filter.c_str());
-  chooser.filter_value(0);
-  if (chooser.show() != 0) return false;  // cancelled (1) or failed (-1)
-  const char* chosen = chooser.filename();
-  if (!chosen || !*chosen) return false;
-  std::string result(chosen);
-  if (result.size() > kMaxPath) {
-    Alert("Warning", "The path is longer than " + std::to_string(kMaxPath) +
-                         " characters and cannot be used.");
-    return false;
+bool IsFolder(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// A typed or pasted name is read as a path once the user presses Enter or OK:
+// an absolute one as it stands, any other under the folder the chooser shows.
+std::string ResolveTyped(const std::string& typed, const char* folder) {
+  if (typed[0] == '/') return typed;
+  std::string base = folder && *folder ? folder : ".";
+  if (base.back() != '/') base += '/';
+  return base + typed;
+}
+
+// FLTK's chooser rewrites its name field at every keystroke: each '/' moves it
+// to that folder and puts the rest back after it, which garbles a path typed
+// or pasted whole. Here the field stays plain text until Enter or OK.
+struct ChooserRun {
+  Fl_File_Chooser* chooser = nullptr;
+  Fl_File_Input* name = nullptr;
+  std::string chosen;
+  bool accepted = false;
+};
+
+void AcceptName(Fl_Widget*, void* data) {
+  ChooserRun* run = static_cast<ChooserRun*>(data);
+  const std::string typed = run->name->value();
+  if (typed.empty()) return fl_beep();
+  const std::string path = ResolveTyped(typed, run->chooser->directory());
+  if (IsFolder(path)) {  // opens, as in the list, ready for a name
+    run->chooser->directory(path.c_str());
+    run->name->position(run->name->size(), 0);
+    return;
   }
-  *path = result;
+  run->chosen = path;
+  run->accepted = true;
+  run->chooser->hide();
+}
+
+template <class W>
+W* FirstOf(Fl_Group* g) {
+  for (int i = 0; i < g->children(); ++i) {
+    if (W* w = dynamic_cast<W*>(g->child(i))) return w;
+    if (Fl_Group* inner = g->child(i)->as_group())
+      if (W* w = FirstOf<W>(inner)) return w;
+  }
+  return nullptr;
+}
+
+// One pass of the chooser; false when the user cancelled.
+bool ChooseOnce(int type, const std::string& title, const std::string& filter, std::string* path) {
+  Fl_File_Chooser chooser(".", filter.c_str(), type, title.c_str());
+  chooser.preview(0);
+  chooser.filter_value(0);
+  ChooserRun run;
+  run.chooser = &chooser;
+  Fl_Window* window = chooser.newButton->window();
+  run.name = FirstOf<Fl_File_Input>(window);
+  Fl_Return_Button* ok = FirstOf<Fl_Return_Button>(window);
+  if (!run.name || !ok) return false;
+  run.name->callback(AcceptName, &run);
+  run.name->when(FL_WHEN_ENTER_KEY_ALWAYS);
+  ok->callback(AcceptName, &run);
+  chooser.show();
+  std::string shownFolder;
+  while (chooser.shown()) {
+    // The field shows the folder, whole and selected: what the user types or
+    // pastes replaces it, and a click into it edits it instead.
+    if (shownFolder != chooser.directory()) {
+      shownFolder = chooser.directory();
+      ok->activate();
+      run.name->position(run.name->size(), 0);
+    }
+    Fl::wait();
+  }
+  // A double click on a file closes the chooser with the name in the field.
+  if (!run.accepted && *run.name->value()) AcceptName(ok, &run);
+  if (!run.accepted) return false;
+  *path = run.chosen;
   return true;
+}
+
+bool RunChooser(bool save, const std::string& title, const std::vector<FileFilter>& filters,
+                std::string* path) {
+  const std::string filter = ChooserFilterText(filters);
+  for (;;) {
+    if (!ChooseOnce(save ? Fl_File_Chooser::CREATE : Fl_File_Chooser::SINGLE, title, filter, path))
+      return false;
+    if (path->size() > kMaxPath) {
+      Alert("Warning", "The path is longer than " + std::to_string(kMaxPath) +
+                           " characters and cannot be used.");
+      return false;
+    }
+    if (!save || !Exists(*path) ||
+        AskWithNoAsDefault(title, *path + " already exists.\nDo you want to replace it?"))
+      return true;
+  }
 }
 
 class FltkPlatform : public Platform {
@@ -116,15 +242,13 @@ class FltkPlatform : public Platform {
   bool AskYesNo(const std::string& title, const std::string& text) override {
     const char* assume = getenv("RELIEVO_ASSUME_YES");
     if (assume && *assume && std::string(assume) != "0") return true;
-    fl_message_title(title.c_str());
-    // The right-hand button (No) is the one Escape picks.
-    return fl_choice("%s", "No", "Yes", nullptr, text.c_str()) == 1;
+    return AskWithNoAsDefault(title, text);
   }
 
   bool OpenFileDialog(const std::string& title, const std::vector<FileFilter>& filters,
                       std::string* path) override {
     for (;;) {
-      if (!RunChooser(Fl_Native_File_Chooser::BROWSE_FILE, 0, title, filters, path)) return false;
+      if (!RunChooser(false, title, filters, path)) return false;
       if (Exists(*path)) return true;
       Alert(title, *path + "\nFile not found.\nCheck the file name and try again.");
     }
@@ -132,8 +256,7 @@ class FltkPlatform : public Platform {
 
   bool SaveFileDialog(const std::string& title, const std::vector<FileFilter>& filters,
                       std::string* path) override {
-    return RunChooser(Fl_Native_File_Chooser::BROWSE_SAVE_FILE,
-                      Fl_Native_File_Chooser::SAVEAS_CONFIRM, title, filters, path);
+    return RunChooser(true, title, filters, path);
   }
 
   bool MakeTempFile(const std::string& prefix, std::string* path) override {
@@ -162,6 +285,18 @@ std::string ToolkitFilterText(const std::vector<FileFilter>& filters) {
   std::string out;
   for (const FileFilter& f : filters)
     out += WithoutPatternNote(f.description) + "\t" + FltkPattern(f.patterns) + "\n";
+  return out;
+}
+
+std::string ChooserFilterText(const std::vector<FileFilter>& filters) {
+  const std::string lines = ToolkitFilterText(filters);
+  std::string out;
+  for (std::size_t start = 0, end; (end = lines.find('\n', start)) != std::string::npos;
+       start = end + 1) {
+    const std::string line = lines.substr(start, end - start);
+    const std::size_t tab = line.find('\t');
+    out += (out.empty() ? "" : "\t") + line.substr(0, tab) + " (" + line.substr(tab + 1) + ")";
+  }
   return out;
 }
 

@@ -9,7 +9,7 @@ packages=(
   libfltk1.3-dev cimg-dev libfreeimage-dev
   libgl-dev libglu1-mesa-dev libx11-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth xdotool x11-utils imagemagick python3 python3-xlib
+  xvfb xauth xdotool x11-utils imagemagick python3 python3-xlib openbox
 )
 # The fuzz targets need clang's libFuzzer runtime; only `make fuzz` asks for it.
 if [[ "${1:-}" == "--fuzz" ]]; then

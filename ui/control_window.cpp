@@ -3,6 +3,7 @@
 #include "ui/control_window.h"
 
 #include <FL/Fl.H>
+#include <FL/Fl_Box.H>
 #include <FL/Fl_Button.H>
 #include <FL/Fl_Choice.H>
 #include <FL/Fl_Color_Chooser.H>
@@ -14,6 +15,7 @@
 #include <FL/Fl_Tile.H>
 #include <FL/Fl_Value_Output.H>
 #include <FL/Fl_Value_Slider.H>
+#include <FL/fl_ask.H>
 #include <FL/fl_draw.H>
 
 #include <climits>
@@ -208,6 +210,8 @@ ControlWindow::ControlWindow() {
   window = new Fl_Double_Window(416, 315, "Relievo Plugin Menu");
   window->user_data(this);
   window->callback(CloseWindowCallback);
+  statusBox = new Fl_Box(5, 2, 406, 21);
+  statusBox->align(FL_ALIGN_LEFT | FL_ALIGN_INSIDE | FL_ALIGN_CLIP);
   Fl_Tabs* tabs = new Fl_Tabs(5, 25, 410, 290);
   tabs->align(FL_ALIGN_TOP | FL_ALIGN_INSIDE);
   BuildRenderingPage();
@@ -473,16 +477,35 @@ void ControlWindow::FlipVertical(Fl_Widget*, void*) {
   RefreshBothViews();
 }
 
+// A command that does nothing says so, or the click seems lost.
+void ControlWindow::RefuseWithStatus(const char* why) {
+  fl_beep();
+  statusBox->copy_label(why);
+  statusBox->redraw();
+}
+
+void ControlWindow::ClearStatus() {
+  if (!statusBox->label()) return;
+  statusBox->copy_label(nullptr);
+  statusBox->redraw();
+}
+
 // Doubling stops where the editor window would no longer fit on the work area.
 void ControlWindow::Enlarge(Fl_Widget*, void*) {
-  if (!ZoomFits(2 * displayZoom)) return;
+  if (!ZoomFits(2 * displayZoom))
+    return RefuseWithStatus("The editor is at the largest size that fits the screen.");
+  ClearStatus();
   displayZoom *= 2;
   ShowZoomedEditor();
 }
 
+// At zoom 1 the editor is still fitted to the map, which may have changed size.
 void ControlWindow::Reduce(Fl_Widget*, void*) {
-  displayZoom = displayZoom > 1 ? displayZoom / 2 : 1;
+  const bool smallest = displayZoom <= 1;
+  displayZoom = smallest ? 1 : displayZoom / 2;
   ShowZoomedEditor();
+  if (smallest) return RefuseWithStatus("The editor is at its smallest size (zoom 1).");
+  ClearStatus();
 }
 
 void ControlWindow::BrushSize(Fl_Widget*, void*) { brushSize = brushSizeSlider->value(); }

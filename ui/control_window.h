@@ -10,6 +10,7 @@ class Fl_Button;
 class Fl_Light_Button;
 class Fl_Value_Slider;
 class Fl_Value_Output;
+class Fl_Box;
 
 class ControlWindow {
  public:
@@ -49,6 +50,8 @@ class ControlWindow {
   Fl_Value_Output* brushMinOutput = nullptr;
   Fl_Value_Output* brushMeanOutput = nullptr;
   Fl_Value_Output* brushMaxOutput = nullptr;
+  // A line above the pages that says why a command did nothing; empty otherwise.
+  Fl_Box* statusBox = nullptr;
 
   // Commands behind the widgets; each gets the widget and the callback's data.
   // ui/control_window.cpp
@@ -84,6 +87,8 @@ class ControlWindow {
   void SaveImage(Fl_Widget* w, void* data);
 
  private:
+  void RefuseWithStatus(const char* why);
+  void ClearStatus();
   // One per tab page, in creation order; the "Paint" page is returned because
   // it is the tab set's resizable page.
   void BuildRenderingPage();

@@ -18,6 +18,10 @@ constexpr int kSmallest = 8;
 constexpr int kTabExtra = 12;
 constexpr int kChoiceArrow = 20;
 constexpr int kChoiceMargins = 10;
+// The toolkit leaves this much between a left label and its widget; the
+// margin keeps the label off the window's edge.
+constexpr int kLabelGap = 3;
+constexpr int kEdgeMargin = 6;
 
 int TextWidth(Fl_Font font, int size, const char* text) {
   if (!text) return 0;
@@ -55,6 +59,17 @@ void FitChoiceEntries(Fl_Choice* choice) {
       // The menu arrays are static and each belongs to one choice.
       for (Fl_Menu_Item* m = const_cast<Fl_Menu_Item*>(menu); m->label(); m = m->next())
         m->labelsize(size);
+      return;
+    }
+  }
+}
+
+void FitLabelLeftOf(Fl_Widget* widget) {
+  fl_open_display();
+  const int room = widget->x() - kLabelGap - kEdgeMargin;
+  for (int size = widget->labelsize(); size >= kSmallest; --size) {
+    if (TextWidth(widget->labelfont(), size, widget->label()) <= room || size == kSmallest) {
+      widget->labelsize(size);
       return;
     }
   }

@@ -4,8 +4,12 @@
 
 class Fl_Tabs;
 class Fl_Choice;
+class Fl_Widget;
 
 // Shrinks the page labels until every tab is whole at once.
 void FitTabLabels(Fl_Tabs* tabs);
 // Shrinks the choice's entries until the longest fits in the closed choice.
 void FitChoiceEntries(Fl_Choice* choice);
+// Shrinks the label drawn left of the widget until it keeps a margin from the
+// window's left edge.
+void FitLabelLeftOf(Fl_Widget* widget);

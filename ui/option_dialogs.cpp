@@ -122,6 +122,7 @@ class NoiseDialog : public OptionsDialog {
     type_->down_box(FL_BORDER_BOX);
     type_->menu(noiseTypeMenu);
     FitChoiceEntries(type_);
+    FitLabelLeftOf(type_);
   }
 
  protected:

@@ -15,6 +15,7 @@ HEIGHTMAP_TAB, LAND_TAB, PAINT_TAB = (220, 38), (330, 38), (407, 38)
 MAP_DIMENSIONS, GENERATE_MAP, CHANGE_SIZE = (222, 87), (85, 272), (340, 272)
 MAX_WIDENESS, PASS_TO_QUARN, EXPORT = (227, 87), (212, 202), (212, 239)
 CLEAR_ALL, ROTATE_RIGHT, ENLARGE, MOUNTAIN = (337, 287), (87, 135), (287, 135), (187, 100)
+REDUCE, LOAD_IMAGE = (337, 135), (87, 287)
 MAX_DIGITS = (323, 243, 29, 14)  # x, y, w, h inside the "Max:" readout
 EMPTY_SPOT = (10, 300)
 
@@ -30,7 +31,7 @@ class Suite:
     def __init__(self, build, readme_shot, wm):
         self.build, self.readme_shot = build, readme_shot
         self.screens = os.path.join(build, "e2e-screens" + (f"-{wm}" if wm else ""))
-        self.work = os.path.join(build, "e2e-work")
+        self.work = os.path.join(build, "e2e-work" + (f"-{wm}" if wm else ""))
         for folder in (self.screens, self.work):
             shutil.rmtree(folder, ignore_errors=True)
             os.makedirs(folder)
@@ -74,6 +75,14 @@ class Suite:
         window = self.windows.get(window, window)
         at, size = safe(lambda: self.root.translate_coords(window, 0, 0)), safe(window.get_geometry)
         return at and size and (at.x, at.y, size.width, size.height)
+
+    def frame(self, window):  # the box of the window manager's frame (the window without one)
+        top = self.windows.get(window, window)
+        while (tree := safe(top.query_tree)) and tree.parent.id not in (0, self.root.id):
+            top = tree.parent
+        at, size = safe(lambda: self.root.translate_coords(top, 0, 0)), safe(top.get_geometry)
+        b = size and size.border_width
+        return tree and at and size and (at.x - b, at.y - b, size.width + 2 * b, size.height + 2 * b)
 
     def capture(self, x, y, w, h):
         return self.root.get_image(x, y, w, h, X.ZPixmap, 0xFFFFFFFF).data  # B, G, R, pad
@@ -121,13 +130,29 @@ class Suite:
         for title in self.windows:  # placed windows repaint after they move
             self.settled(title)
 
-    def apart(self):
-        boxes = [self.box(w) for w in self.windows.values()]
+    def apart(self):  # every frame, title bar included, whole on the screen and over no other
+        boxes = [self.frame(w) for w in self.windows.values()]
         return None not in boxes and all(
             x >= 0 and y >= 0 and x + w <= self.width and y + h <= self.height
             for x, y, w, h in boxes) and not any(
             a[0] < b[0] + b[2] and b[0] < a[0] + a[2] and a[1] < b[1] + b[3] and b[1] < a[1] + a[3]
             for i, a in enumerate(boxes) for b in boxes[i + 1:])
+
+    def placed(self, when, control=None):
+        """The frames apart once they settle, and the control window's frame still at `control`."""
+        def aligned():  # the editor's and the preview's tops, in a row and in a column
+            return self.apart() and len({self.frame(t)[1] for t in (EDITOR, PREVIEW)}) == 1
+        try:
+            self.wait(f"the windows {when} to sit apart, whole on the screen, tops aligned",
+                      aligned, 5.0)
+        finally:
+            boxes = {t: self.frame(t) for t in self.windows}
+            print(f"    {when}: " + ", ".join(f"{t} {b}" for t, b in boxes.items()))
+            name = re.sub(r"[^a-z0-9]+", "-", when.split(" (")[0].lower())
+            self.screenshot(os.path.join(self.screens, f"placed-{name}.png"))
+        self.expect(not control or boxes[CONTROL] == control,
+                    f"{when}: the control window moved from {control} to {boxes[CONTROL]}")
+        return boxes[CONTROL]
 
     def editor_side(self, side, cause):
         self.wait(f"{cause} to make the editor {side} x {side}",
@@ -180,13 +205,27 @@ class Suite:
         self.start_host("--runs", "2")
         self.run_windows()
         self.expect(self.box(EDITOR)[2:] == (249, 249), f"the editor is {self.box(EDITOR)}")
+        control = self.placed("at start")
         self.click(HEIGHTMAP_TAB)
         self.pick(MAP_DIMENSIONS, 2)
         self.click(GENERATE_MAP)
         self.editor_side(63, '"Generate Map" at "63x63 px"')
+        self.placed("after Generate Map (the editor shrank)", control)
         self.pick(MAP_DIMENSIONS, 1)
         self.click(CHANGE_SIZE)
         self.editor_side(125, '"Change Size" to "125x125 px"')
+        self.placed("after Change Size")
+
+    def zoom_keeps_controls_put(self):
+        self.click(PAINT_TAB)
+        for side in (250, 500):
+            self.click(ENLARGE)
+            self.editor_side(side, '"Enlarge"')
+            control = self.placed(f"after Enlarge to {side}")
+        for side in (250, 125):
+            self.click(REDUCE)
+            self.editor_side(side, '"Reduce"')
+            self.placed(f"after Reduce to {side}", control)
 
     def mountain(self):
         self.click(PAINT_TAB)
@@ -215,6 +254,25 @@ class Suite:
         self.wait("four turns to give back the first image", lambda: self.image(EDITOR) == start)
         self.expect(self.box(EDITOR)[2:] == (500, 500) and self.apart(),
                     f"after Enlarge the editor is {self.box(EDITOR)} or the windows overlap")
+
+    def load_image(self):
+        """"Load Image" with the file's whole path typed into the dialog's name field."""
+        side, image = 125, os.path.join(self.work, "typed", "path", "ramp.pgm")
+        os.makedirs(os.path.dirname(image))
+        with open(image, "wb") as pgm:  # a ramp: the editor's image changes for certain
+            pgm.write(b"P5 %d %d 255\n" % (side, side) + bytes(x * 2 for _ in range(side)
+                                                                for x in range(side)))
+        control = self.frame(CONTROL)
+        self.click(LOAD_IMAGE)
+        dialog = self.wait("the file dialog", lambda: self.find("Load Image file"))
+        self.settled(dialog)
+        _, _, w, h = self.box(dialog)
+        self.point((w // 2, h // 2), dialog)  # the keys go to the window under the pointer
+        self.xdotool("type", "--delay", 20, image)
+        self.xdotool("key", "Return")
+        self.wait("the dialog to close", lambda: not self.find("Load Image file"))
+        self.editor_side(side, '"Load Image" (zoom 1 again)')
+        self.placed("after Load Image (the editor shrank)", control)
 
     def export_and_pass(self):
         self.click(LAND_TAB)
@@ -271,7 +329,7 @@ class Suite:
                       lambda: self.image(EDITOR) == before)
 
     def endings(self):
-        editor = self.windows[EDITOR]
+        editor, where = self.windows[EDITOR], self.frame(EDITOR)
         editor.change_attributes(event_mask=X.StructureNotifyMask)
         atom = self.x.intern_atom  # the close request a window manager sends
         editor.send_event(event.ClientMessage(window=editor, client_type=atom("WM_PROTOCOLS"),
@@ -282,22 +340,31 @@ class Suite:
             seen.extend(self.x.next_event().type for _ in range(self.x.pending_events()))
             return X.UnmapNotify in seen and X.MapNotify in seen[seen.index(X.UnmapNotify):]
         self.wait("the closed editor window to reappear", reopened)
+        self.wait(f"the editor to come back where it was, {where}",
+                  lambda: self.frame(EDITOR) == where)
         self.click(PAINT_TAB)
-        self.click(CLEAR_ALL)  # an unsaved change: Escape asks, and Yes ends the run
-        self.point(EMPTY_SPOT)  # off the editor: no brush outline in it
-        self.xdotool("key", "Escape")
-        self.wait('the question "Close the plug-in anyway?"', lambda: self.find("Warning"))
-        self.expect(not self.host_line(r"^run 2: end$"),  # nor did closing the editor
-                    "the run ended before the question")
-        self.answer("Warning")  # Yes
+        self.click(CLEAR_ALL)  # an unsaved change: Escape asks; Return means No, only Yes ends
+        for answer in ("Return", "Yes"):
+            self.point(EMPTY_SPOT, CONTROL, "key", "Escape")  # off the editor: no brush outline
+            self.wait('the question "Close the plug-in anyway?"', lambda: self.find("Warning"))
+            self.expect(not self.host_line(r"^run 2: end$"),  # nor did closing the editor or No
+                        f"the run ended before the question answered {answer}")
+            if answer == "Return":
+                self.answer("Warning")
+            else:
+                question = self.find("Warning")
+                self.settled(question)
+                _, _, w, h = self.box(question)
+                self.click((w - 155, h - 22), question)  # "Yes", left of "No"
         self.wait("Yes to end the run, then the host's count",
                   lambda: self.host_line(r"^landscapes received: 1$"))
         self.wait("the host to exit", lambda: self.host.poll() is not None)
         self.expect(self.host.returncode == 0, f"the host exited with {self.host.returncode}")
 
 
-STEPS = [Suite.first_run_sizes, Suite.mountain, Suite.enlarge_and_turn, Suite.export_and_pass,
-         Suite.second_run_undo, Suite.strokes_undone, Suite.endings]
+STEPS = [Suite.first_run_sizes, Suite.zoom_keeps_controls_put, Suite.mountain,
+         Suite.enlarge_and_turn, Suite.load_image, Suite.export_and_pass, Suite.second_run_undo,
+         Suite.strokes_undone, Suite.endings]
 
 
 def main():
