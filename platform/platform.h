@@ -11,6 +11,10 @@ namespace platform {
 
 enum class MessageIcon { Information, Exclamation };
 
+// The answer of a yes/no question that Enter gives. A question before work is
+// thrown away defaults to No; one that offers work back defaults to Yes.
+enum class DefaultAnswer { No, Yes };
+
 // One line of a file dialog's type list: "Bitmap only(*.bmp)" / "*.bmp".
 // Patterns are separated by ';' as in the Win32 filter strings.
 struct FileFilter {
@@ -27,7 +31,8 @@ class Platform {
   // Blocks until the user closes the box (a nested event loop runs meanwhile).
   virtual void ShowMessage(const std::string& title, const std::string& text, MessageIcon icon) = 0;
   // A question with Yes and No buttons; true for Yes. Blocks like ShowMessage.
-  virtual bool AskYesNo(const std::string& title, const std::string& text) = 0;
+  virtual bool AskYesNo(const std::string& title, const std::string& text,
+                        DefaultAnswer defaultAnswer) = 0;
   // Returns false when the user cancels or the dialog fails; the first filter
   // is selected. The open dialog only accepts existing files.
   virtual bool OpenFileDialog(const std::string& title, const std::vector<FileFilter>& filters,
@@ -54,8 +59,9 @@ inline bool OpenDisplay(std::string* reason) { return Current().OpenDisplay(reas
 inline void ShowMessage(const std::string& title, const std::string& text, MessageIcon icon) {
   Current().ShowMessage(title, text, icon);
 }
-inline bool AskYesNo(const std::string& title, const std::string& text) {
-  return Current().AskYesNo(title, text);
+inline bool AskYesNo(const std::string& title, const std::string& text,
+                     DefaultAnswer defaultAnswer = DefaultAnswer::No) {
+  return Current().AskYesNo(title, text, defaultAnswer);
 }
 inline bool OpenFileDialog(const std::string& title, const std::vector<FileFilter>& filters,
                            std::string* path) {

@@ -72,10 +72,10 @@ void AnswerYes(Fl_Widget* w, void* yes) {
 
 void AnswerNo(Fl_Widget* w, void*) { (w->window() ? w->window() : w->as_window())->hide(); }
 
-// The questions ask before work is thrown away, so the safe answer, No, is
-// the default: Enter presses it, and Escape and the close button mean it too.
-// fl_choice cannot do this (Escape and Enter pick different buttons).
-bool AskWithNoAsDefault(const std::string& title, const std::string& text) {
+// Enter presses the default button; Escape and the close button always mean
+// No, the answer that changes nothing. fl_choice cannot do this (Escape and
+// Enter pick different buttons).
+bool Ask(const std::string& title, const std::string& text, DefaultAnswer defaultAnswer) {
   constexpr int kMargin = 10, kIcon = 50, kButtonW = 90, kButtonH = 25;
   fl_font(FL_HELVETICA, FL_NORMAL_SIZE);
   int textW = 0, textH = 0;
@@ -95,15 +95,22 @@ bool AskWithNoAsDefault(const std::string& title, const std::string& text) {
   message.copy_label(text.c_str());
   message.align(FL_ALIGN_LEFT | FL_ALIGN_INSIDE | FL_ALIGN_WRAP);
   const int buttonY = h - kMargin - kButtonH;
-  // Created first, so that it also holds the keyboard focus.
-  Fl_Return_Button no(w - kMargin - kButtonW, buttonY, kButtonW, kButtonH, "No");
-  no.callback(AnswerNo);
-  Fl_Button yesButton(w - 2 * (kMargin + kButtonW), buttonY, kButtonW, kButtonH, "Yes");
-  yesButton.callback(AnswerYes, &yes);
+  const bool yesFirst = defaultAnswer == DefaultAnswer::Yes;
+  // The default is created first, so that it also holds the keyboard focus.
+  std::unique_ptr<Fl_Button> yesButton, no;
+  const int yesX = w - 2 * (kMargin + kButtonW), noX = w - kMargin - kButtonW;
+  if (yesFirst) yesButton = std::make_unique<Fl_Return_Button>(yesX, buttonY, kButtonW, kButtonH);
+  no = yesFirst ? std::make_unique<Fl_Button>(noX, buttonY, kButtonW, kButtonH)
+                : std::make_unique<Fl_Return_Button>(noX, buttonY, kButtonW, kButtonH);
+  if (!yesFirst) yesButton = std::make_unique<Fl_Button>(yesX, buttonY, kButtonW, kButtonH);
+  no->label("No");
+  no->callback(AnswerNo);
+  yesButton->label("Yes");
+  yesButton->callback(AnswerYes, &yes);
   window.end();
   window.callback(AnswerNo);  // Escape and the window's close button
   window.set_modal();
-  window.hotspot(&no);
+  window.hotspot(yesFirst ? yesButton.get() : no.get());
   window.show();
   while (window.shown()) Fl::wait();
   return yes;
@@ -208,7 +215,7 @@ bool RunChooser(bool save, const std::string& title, const std::vector<FileFilte
       return false;
     }
     if (!save || !Exists(*path) ||
-        AskWithNoAsDefault(title, *path + " already exists.\nDo you want to replace it?"))
+        Ask(title, *path + " already exists.\nDo you want to replace it?"))
       return true;
   }
 }
@@ -239,10 +246,11 @@ class FltkPlatform : public Platform {
 
   // RELIEVO_ASSUME_YES (set by quarn-host --no-close-question) answers Yes
   // without asking, so that scripts can drive the plug-in unattended.
-  bool AskYesNo(const std::string& title, const std::string& text) override {
+  bool AskYesNo(const std::string& title, const std::string& text,
+                DefaultAnswer defaultAnswer) override {
     const char* assume = getenv("RELIEVO_ASSUME_YES");
     if (assume && *assume && std::string(assume) != "0") return true;
-    return AskWithNoAsDefault(title, text);
+    return Ask(title, text, defaultAnswer);
   }
 
   bool OpenFileDialog(const std::string& title, const std::vector<FileFilter>& filters,

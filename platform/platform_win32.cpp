@@ -92,9 +92,11 @@ class Win32Platform : public Platform {
   void ShowMessage(const std::string& title, const std::string& text, MessageIcon icon) override {
     MessageBoxA(nullptr, text.c_str(), title.c_str(), MessageBoxType(icon));
   }
-  bool AskYesNo(const std::string& title, const std::string& text) override {
-    return MessageBoxA(nullptr, text.c_str(), title.c_str(), MB_YESNO | MB_ICONEXCLAMATION) ==
-           IDYES;
+  bool AskYesNo(const std::string& title, const std::string& text,
+                DefaultAnswer defaultAnswer) override {
+    const UINT button = defaultAnswer == DefaultAnswer::No ? MB_DEFBUTTON2 : MB_DEFBUTTON1;
+    return MessageBoxA(nullptr, text.c_str(), title.c_str(),
+                       MB_YESNO | MB_ICONEXCLAMATION | button) == IDYES;
   }
   bool OpenFileDialog(const std::string& title, const std::vector<FileFilter>& filters,
                       std::string* path) override {

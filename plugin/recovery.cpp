@@ -123,7 +123,8 @@ void OfferLeftBehind() {
     offered.push_back(path.string());
     if (platform::AskYesNo(
             "Information",
-            "A landscape from a run that did not end normally was found. Restore it?"))
+            "A landscape from a run that did not end normally was found. Restore it?",
+            platform::DefaultAnswer::Yes))
       Restore(copy);
     return;
   }

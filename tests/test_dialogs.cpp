@@ -49,6 +49,7 @@ struct QuestionCase {
   std::string name;
   int answer;
   bool yes;
+  platform::DefaultAnswer defaultAnswer = platform::DefaultAnswer::No;
 };
 void PrintTo(const QuestionCase& c, std::ostream* os) { *os << c.name; }
 
@@ -70,7 +71,7 @@ void AnswerWhenShown(void* data) {
 
 class CloseQuestionTest : public ::testing::TestWithParam<QuestionCase> {};
 
-TEST_P(CloseQuestionTest, OnlyTheYesButtonThrowsTheWorkAway) {
+TEST_P(CloseQuestionTest, EnterGivesTheDefaultAndEscapeOrCloseMeansNo) {
   ScreenTurn turn;
   unsetenv("RELIEVO_ASSUME_YES");
   std::string reason;
@@ -81,7 +82,8 @@ TEST_P(CloseQuestionTest, OnlyTheYesButtonThrowsTheWorkAway) {
   Fl::add_timeout(20, [](void*) {
     if (Fl::modal()) Fl::modal()->hide();
   });
-  const bool yes = platform::Native().AskYesNo("Warning", "Close the plug-in anyway?");
+  const bool yes =
+      platform::Native().AskYesNo("Warning", "Close the plug-in anyway?", GetParam().defaultAnswer);
   EXPECT_EQ(asked.title, "Warning") << "the question was not shown, or under another title";
   EXPECT_EQ(yes, GetParam().yes);
 }
@@ -90,7 +92,11 @@ INSTANTIATE_TEST_SUITE_P(Answers, CloseQuestionTest,
                          ::testing::Values(QuestionCase{"Enter", FL_Enter, false},
                                            QuestionCase{"Escape", FL_Escape, false},
                                            QuestionCase{"CloseButton", kCloseButton, false},
-                                           QuestionCase{"YesButton", kYesButton, true}),
+                                           QuestionCase{"YesButton", kYesButton, true},
+                                           QuestionCase{"EnterWhereYesIsDefault", FL_Enter, true,
+                                                        platform::DefaultAnswer::Yes},
+                                           QuestionCase{"EscapeWhereYesIsDefault", FL_Escape, false,
+                                                        platform::DefaultAnswer::Yes}),
                          [](const testing::TestParamInfo<QuestionCase>& i) {
                            return i.param.name;
                          });

@@ -320,6 +320,7 @@ TEST_F(RecoveryRun, KilledRunsMapIsOfferedAndRestoredAsOneStep) {
   RunSteps({[&] {
     EXPECT_THAT(platform.fake.questions, testing::SizeIs(1));
     EXPECT_EQ(platform.fake.questions.at(0).text, kQuestion);
+    EXPECT_EQ(platform.fake.questionDefaults.at(0), platform::DefaultAnswer::Yes);
     EXPECT_EQ(Samples(heightmap), painted) << "the restored map is not the painted one";
     Undo();
     EXPECT_NE(Samples(heightmap), painted) << "the restore was not a step of its own";

@@ -27,6 +27,7 @@ class FakePlatform : public platform::Platform {
   };
 
   std::vector<Message> messages, questions;
+  std::vector<platform::DefaultAnswer> questionDefaults;  // one per question
   std::vector<Dialog> openDialogs, saveDialogs;
   Answers openAnswers, saveAnswers;           // in order; std::nullopt or none left: cancelled
   std::deque<bool> yesNoAnswers;              // in order; Yes once they run out
@@ -40,8 +41,10 @@ class FakePlatform : public platform::Platform {
                    platform::MessageIcon icon) override {
     messages.push_back({title, text, icon});
   }
-  bool AskYesNo(const std::string& title, const std::string& text) override {
+  bool AskYesNo(const std::string& title, const std::string& text,
+                platform::DefaultAnswer defaultAnswer) override {
     questions.push_back({title, text, platform::MessageIcon::Exclamation});
+    questionDefaults.push_back(defaultAnswer);
     if (yesNoAnswers.empty()) return true;
     const bool yes = yesNoAnswers.front();
     yesNoAnswers.pop_front();
