@@ -216,7 +216,7 @@ bool RunChooser(bool save, const std::string& title, const std::vector<FileFilte
       return false;
     }
     if (!save || !Exists(*path) ||
-        Ask(title, *path + " already exists.\nDo you want to replace it?"))
+        Ask(title, *path + " already exists.\nDo you want to replace it?", DefaultAnswer::No))
       return true;
   }
 }
