@@ -322,8 +322,11 @@ TEST_F(RecoveryRun, KilledRunsMapIsOfferedAndRestoredAsOneStep) {
     EXPECT_EQ(platform.fake.questions.at(0).text, kQuestion);
     EXPECT_EQ(platform.fake.questionDefaults.at(0), platform::DefaultAnswer::Yes);
     EXPECT_EQ(Samples(heightmap), painted) << "the restored map is not the painted one";
+    // One Ctrl+Z takes back the restore alone: the run's start-up terrain
+    // comes back, not the all-zero map from before the run.
     Undo();
     EXPECT_NE(Samples(heightmap), painted) << "the restore was not a step of its own";
+    EXPECT_NE(Samples(heightmap), std::string(249 * 249, '\0')) << "Ctrl+Z went past the start";
     Redo();
     return true;
   }});
