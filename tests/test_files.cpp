@@ -190,7 +190,9 @@ TEST_F(Files, LessCommonFormsLoadWhole) {
     SCOPED_TRACE(row.name);
     ASSERT_TRUE(Load(User(row.name)).ok);
     EXPECT_EQ(map.width(), row.side);
-    if (row.x >= 0) EXPECT_EQ(map(row.x, row.x), row.value);
+    if (row.x >= 0) {
+      EXPECT_EQ(map(row.x, row.x), row.value);
+    }
   }
 }
 
