@@ -283,8 +283,11 @@ TEST(EditorPump, AButtonHeldOffTheWindowDrawsNothing) {
     heightmap.fill(100);
     currentTool = kPaintPlainBrush;
     brushHeight = 200;
+    // The bottom-right corner of the screen, where no run window is placed.
     Display* dpy = XOpenDisplay(nullptr);
-    XWarpPointer(dpy, 0, DefaultRootWindow(dpy), 0, 0, 0, 0, 1, 1);
+    const int screen = DefaultScreen(dpy);
+    XWarpPointer(dpy, 0, DefaultRootWindow(dpy), 0, 0, 0, 0, DisplayWidth(dpy, screen) - 2,
+                 DisplayHeight(dpy, screen) - 2);
     XSync(dpy, False);
     XCloseDisplay(dpy);
     ASSERT_TRUE(WaitUntil([] { return editorDisplay->mouse_x() < 0; }));

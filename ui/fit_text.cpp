@@ -65,7 +65,7 @@ void FitChoiceEntries(Fl_Choice* choice) {
 }
 
 void FitLabelLeftOf(Fl_Widget* widget) {
-  fl_open_display();
+  platform::ReadyTextMeasuring();
   const int room = widget->x() - kLabelGap - kEdgeMargin;
   for (int size = widget->labelsize(); size >= kSmallest; --size) {
     if (TextWidth(widget->labelfont(), size, widget->label()) <= room || size == kSmallest) {
