@@ -82,7 +82,8 @@ class Suite:
             top = tree.parent
         at, size = safe(lambda: self.root.translate_coords(top, 0, 0)), safe(top.get_geometry)
         b = size and size.border_width
-        return tree and at and size and (at.x - b, at.y - b, size.width + 2 * b, size.height + 2 * b)
+        return tree and at and size and (at.x - b, at.y - b,
+                                         size.width + 2 * b, size.height + 2 * b)
 
     def capture(self, x, y, w, h):
         return self.root.get_image(x, y, w, h, X.ZPixmap, 0xFFFFFFFF).data  # B, G, R, pad
@@ -367,6 +368,25 @@ STEPS = [Suite.first_run_sizes, Suite.zoom_keeps_controls_put, Suite.mountain,
          Suite.strokes_undone, Suite.endings]
 
 
+def run_steps(suite, steps, label):
+    """Runs the steps in order with a screenshot after each; on the first that fails, says
+    which, with the host's output, and returns False."""
+    try:
+        for suite.step, step in enumerate(steps, 1):
+            print(f"step {suite.step}: {step.__name__.replace('_', ' ')}", flush=True)
+            t0 = time.monotonic()
+            step(suite)
+            suite.screenshot(os.path.join(suite.screens, f"step-{suite.step}.png"))
+            print(f"    ok ({time.monotonic() - t0:.1f} s)", flush=True)
+        return True
+    except Exception as failure:  # noqa: BLE001 - whatever stopped the step, show it
+        suite.screenshot(os.path.join(suite.screens, f"step-{suite.step}-failed.png"))
+        with open(suite.host_output) as output:
+            print(f"{label}: step {suite.step} FAILED: {failure!r}\n"
+                  f"  host output:\n{output.read()}")
+        return False
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--build", required=True)
@@ -378,17 +398,7 @@ def main():
     try:
         suite.wait(f"{args.wm} to manage the display", lambda: not wm or suite.root.
                    get_full_property(suite.x.intern_atom("_NET_SUPPORTING_WM_CHECK"), 0), 30.0)
-        for suite.step, step in enumerate(STEPS, 1):
-            print(f"step {suite.step}: {step.__name__.replace('_', ' ')}", flush=True)
-            t0 = time.monotonic()
-            step(suite)
-            suite.screenshot(os.path.join(suite.screens, f"step-{suite.step}.png"))
-            print(f"    ok ({time.monotonic() - t0:.1f} s)", flush=True)
-        failed = False
-    except Exception as failure:  # noqa: BLE001 - whatever stopped the step, show it
-        suite.screenshot(os.path.join(suite.screens, f"step-{suite.step}-failed.png"))
-        with open(suite.host_output) as output:
-            print(f"e2e: step {suite.step} FAILED: {failure!r}\n  host output:\n{output.read()}")
+        failed = not run_steps(suite, STEPS, "e2e")
     finally:
         for process in (suite.host, wm, suite.xvfb):
             if process and process.poll() is None:

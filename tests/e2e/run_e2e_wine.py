@@ -9,7 +9,7 @@ import argparse, os, subprocess, sys, time  # noqa: E401
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from run_e2e import (CONTROL, EDITOR, EMPTY_SPOT, EXPORT, GENERATE_MAP, HEIGHTMAP_TAB,  # noqa: E402
-                     LAND_TAB, MOUNTAIN, PAINT_TAB, PASS_TO_QUARN, PREVIEW, Suite)
+                     LAND_TAB, MOUNTAIN, PAINT_TAB, PASS_TO_QUARN, PREVIEW, Suite, run_steps)
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 LOAD_IMAGE, CLOSE_PLUGIN, CLEAR_ALL = (87, 287), (212, 277), (337, 287)
@@ -153,17 +153,7 @@ def main():
     suite = WineSuite(os.path.abspath(args.build), os.path.abspath(args.linux_build))
     failed = True
     try:
-        for suite.step, step in enumerate(STEPS, 1):
-            print(f"step {suite.step}: {step.__name__.replace('_', ' ')}", flush=True)
-            t0 = time.monotonic()
-            step(suite)
-            suite.screenshot(os.path.join(suite.screens, f"step-{suite.step}.png"))
-            print(f"    ok ({time.monotonic() - t0:.1f} s)", flush=True)
-        failed = False
-    except Exception as failure:  # noqa: BLE001 - whatever stopped the step, show it
-        suite.screenshot(os.path.join(suite.screens, f"step-{suite.step}-failed.png"))
-        with open(suite.host_output) as output:
-            print(f"e2e-wine: step {suite.step} FAILED: {failure!r}\n  host output:\n{output.read()}")
+        failed = not run_steps(suite, STEPS, "e2e-wine")
     finally:
         if suite.host and suite.host.poll() is None:
             suite.host.terminate()
