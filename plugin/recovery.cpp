@@ -13,6 +13,7 @@
 
 #include "platform/platform.h"
 #include "platform/session_lock.h"
+#include "plugin/plugin_run.h"
 #include "plugin/terrain_history.h"
 #include "plugin/views.h"
 #include "ui/control_window.h"
@@ -62,11 +63,6 @@ std::string ReadWhole(const std::string& path) {
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-void Warn(const std::string& line) {
-  std::fprintf(stderr, "%s\n", line.c_str());
-  platform::ShowMessage("Warning", line, platform::MessageIcon::Exclamation);
-}
-
 std::string LockOf(const std::string& copy) { return copy.substr(0, copy.size() - 4) + ".lock"; }
 
 // Copies in the folder whose run is gone, newest first.
@@ -93,8 +89,9 @@ void SetAside(const fs::path& copy, const std::string& why) {
   const fs::path aside = copy.string() + ".bad";
   std::error_code ec;
   fs::rename(copy, aside, ec);
-  Warn("The recovery copy " + copy.string() + " was not used: " + why + "." +
-       (ec ? std::string() : " It was kept as " + aside.string() + "."));
+  ReportRunFailure("The recovery copy " + copy.string() + " was not used: " + why + "." +
+                       (ec ? std::string() : " It was kept as " + aside.string() + "."),
+                   true);
 }
 
 void Restore(RecoveryCopy& copy) {
