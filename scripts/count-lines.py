@@ -7,7 +7,8 @@ the count does not depend on how tightly a file happens to be packed. Product:
 the C++ sources and headers of the system's folders and the stand-in host,
 without the generated icon pixmap data. Tests: every C++ and Python file under
 tests/ (fixtures and fuzz targets included). Prints both and their ratio, and
-fails when a formatted test line is longer than the column limit.
+fails when a formatted test line is longer than the column limit. With --each,
+also prints every test file's count.
 """
 import os
 import shutil
@@ -63,6 +64,9 @@ def main():
     tests = cpp_n + py_n
     print("formatted: product C++: %d lines; tests: %d lines (C++ %d, Python %d); ratio %.2f" % (
         product_n, tests, cpp_n, py_n, tests / product_n))
+    if "--each" in sys.argv[1:]:
+        for p in sorted(cpp_tests + py_tests, key=lambda p: len(count[p])):
+            print("%5d %s" % (len(count[p]), p))
     long_lines = [(p, line) for p in cpp_tests for line in count[p] if len(line) > COLUMNS]
     for p, line in long_lines:
         print("%s: over %d columns: %s" % (p, COLUMNS, line.strip()[:60]), file=sys.stderr)
