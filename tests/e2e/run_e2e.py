@@ -4,7 +4,7 @@
 output and in the files written. A failed step leaves BUILD/e2e-screens/step-N-failed.png.
 Usage: run_e2e.py --build BUILD [--wm openbox] [--readme-shot FILE]"""
 
-import argparse, collections, os, re, shutil, subprocess, sys, time  # noqa: E401
+import argparse, collections, filecmp, os, re, shutil, subprocess, sys, time  # noqa: E401
 
 from Xlib import X, display, error  # Debian: python3-xlib
 from Xlib.protocol import event
@@ -264,7 +264,11 @@ class Suite:
             w, h = (min(s, max(b[i] + b[i + 2] for b in boxes) + 10) - o
                     for i, s, o in ((0, self.width, x), (1, self.height, y)))
             self.screenshot(self.readme_shot, ["-crop", f"{w}x{h}+{x}+{y}", "+repage"])
+        self.export("terrain-run2.qmf")
         self.strokes_undone()
+        self.export("terrain-run3.qmf")
+        self.expect(filecmp.cmp(*(os.path.join(self.work, f"terrain-run{n}.qmf") for n in (2, 3)),
+                                shallow=False), "the export after the undos differs from before")
 
     def strokes_undone(self):
         """Stroke after stroke, each undone by a quick Ctrl+Z over the editor: none is lost.
