@@ -1,38 +1,32 @@
-// The questions and feedback that keep work safe: the close question's
-// default, Enlarge and Reduce at their limits, and the host's --save report.
-#include <FL/Enumerations.H>
+// The questions, the file chooser and the option dialogs as a person answers
+// them, and the host's --save report.
 #include <FL/Fl.H>
-#include <FL/Fl_Box.H>
 #include <FL/Fl_Choice.H>
 #include <FL/Fl_Double_Window.H>
 #include <FL/Fl_File_Input.H>
-#include <FL/Fl_Window.H>
+#include <FL/Fl_Valuator.H>
 #include <FL/fl_draw.H>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
-#include "platform/platform.h"
 #include "plugin/plugin_state.h"
+#include "tests/support/fake_platform.h"
+#include "tests/support/files.h"
 #include "tests/support/screen_turn.h"
-#include "ui/control_window.h"
+#include "tests/support/widgets.h"
 #include "ui/option_dialogs.h"
-
-namespace platform {
-Platform& Native();
-}
 
 namespace {
 
+using ::testing::ElementsAre;
 using ::testing::HasSubstr;
-
-std::string Str(const char* s) { return s ? s : ""; }
 
 void Press(Fl_Window* w, int key, const char* text = "") {
   Fl::e_keysym = key;
@@ -42,19 +36,28 @@ void Press(Fl_Window* w, int key, const char* text = "") {
   Fl::handle(FL_KEYBOARD, w);
 }
 
-// How the person answers once the question is shown: a key, or one of these.
-constexpr int kCloseButton = 0, kYesButton = 1;
+Fl_Window* Chooser() {
+  for (Fl_Window* w = Fl::first_window(); w; w = Fl::next_window(w))
+    if (w->shown() && Str(w->label()) == "Save Image file") return w;
+  return nullptr;
+}
+
+// A dialog still shown after 20 seconds is hidden: a stuck dialog fails the test
+// instead of hanging it.
+void HideStuckDialog(void*) {
+  if (Fl_Window* w = Fl::modal() ? Fl::modal() : Chooser()) w->hide();
+}
 
 struct QuestionCase {
   std::string name;
-  int answer;
+  int key;
   bool yes;
-  platform::DefaultAnswer defaultAnswer = platform::DefaultAnswer::No;
+  platform::DefaultAnswer defaultAnswer;
 };
 void PrintTo(const QuestionCase& c, std::ostream* os) { *os << c.name; }
 
 struct Asked {
-  int answer;
+  int key;
   std::string title;  // empty until the question was shown
 };
 
@@ -63,179 +66,165 @@ void AnswerWhenShown(void* data) {
   Fl_Window* w = Fl::modal();
   if (!w) return Fl::repeat_timeout(0.05, AnswerWhenShown, data);
   a->title = Str(w->label());
-  if (a->answer == kCloseButton) return w->do_callback();
-  if (a->answer != kYesButton) return Press(w, a->answer);
-  for (int i = 0; i < w->children(); ++i)
-    if (Str(w->child(i)->label()) == "Yes") w->child(i)->do_callback();
+  Press(w, a->key);
 }
 
 class CloseQuestionTest : public ::testing::TestWithParam<QuestionCase> {};
 
-TEST_P(CloseQuestionTest, EnterGivesTheDefaultAndEscapeOrCloseMeansNo) {
+TEST_P(CloseQuestionTest, EnterGivesTheDefaultAndEscapeMeansNo) {
   ScreenTurn turn;
   unsetenv("RELIEVO_ASSUME_YES");
   std::string reason;
   ASSERT_TRUE(platform::Native().OpenDisplay(&reason)) << reason;
-  Asked asked{GetParam().answer, ""};
+  Asked asked{GetParam().key, ""};
   Fl::add_timeout(0.05, AnswerWhenShown, &asked);
-  // A stuck question fails the test instead of hanging it.
-  Fl::add_timeout(20, [](void*) {
-    if (Fl::modal()) Fl::modal()->hide();
-  });
+  Fl::add_timeout(20, HideStuckDialog);
   const bool yes =
       platform::Native().AskYesNo("Warning", "Close the plug-in anyway?", GetParam().defaultAnswer);
   EXPECT_EQ(asked.title, "Warning") << "the question was not shown, or under another title";
   EXPECT_EQ(yes, GetParam().yes);
 }
 
-INSTANTIATE_TEST_SUITE_P(Answers, CloseQuestionTest,
-                         ::testing::Values(QuestionCase{"Enter", FL_Enter, false},
-                                           QuestionCase{"Escape", FL_Escape, false},
-                                           QuestionCase{"CloseButton", kCloseButton, false},
-                                           QuestionCase{"YesButton", kYesButton, true},
-                                           QuestionCase{"EnterWhereYesIsDefault", FL_Enter, true,
-                                                        platform::DefaultAnswer::Yes},
-                                           QuestionCase{"EscapeWhereYesIsDefault", FL_Escape, false,
-                                                        platform::DefaultAnswer::Yes}),
-                         [](const testing::TestParamInfo<QuestionCase>& i) {
-                           return i.param.name;
-                         });
+using platform::DefaultAnswer;
+INSTANTIATE_TEST_SUITE_P(
+    Answers, CloseQuestionTest,
+    ::testing::Values(QuestionCase{"Enter", FL_Enter, false, DefaultAnswer::No},
+                      QuestionCase{"Escape", FL_Escape, false, DefaultAnswer::No},
+                      QuestionCase{"EnterWhereYesIsDefault", FL_Enter, true, DefaultAnswer::Yes}),
+    [](const testing::TestParamInfo<QuestionCase>& i) { return i.param.name; });
 
-Fl_Window* ShownWindowTitled(const std::string& title) {
-  for (Fl_Window* w = Fl::first_window(); w; w = Fl::next_window(w))
-    if (w->shown() && Str(w->label()) == title) return w;
-  return nullptr;
-}
-
-Fl_File_Input* NameField(Fl_Group* g) {
-  for (int i = 0; i < g->children(); ++i) {
-    if (auto* input = dynamic_cast<Fl_File_Input*>(g->child(i))) return input;
-    if (Fl_Group* inner = g->child(i)->as_group())
-      if (Fl_File_Input* input = NameField(inner)) return input;
-  }
-  return nullptr;
-}
-
-// What the person does in the chooser once it is shown: types the text key by
-// key ('\r' is Enter), or pastes it whole, then presses Enter.
+// What the person types in the chooser once it is shown, key by key ('\r' is
+// Enter), then Enter.
 struct Entry {
   std::string name, text;
-  bool paste;
   std::string expected;  // under the folder the chooser opens in, unless absolute
 };
 void PrintTo(const Entry& e, std::ostream* os) { *os << e.name; }
 
-struct Typing {
-  const Entry* entry;
-  bool focused = false;
-};
-
 void TypeWhenShown(void* data) {
-  Typing* t = static_cast<Typing*>(data);
-  Fl_Window* w = ShownWindowTitled("Save Image file");
-  Fl_File_Input* name = w ? NameField(w) : nullptr;
+  const std::string* text = static_cast<const std::string*>(data);
+  Fl_Window* w = Chooser();
+  Fl_File_Input* name = nullptr;
+  for (Fl_Widget* c : w ? Leaves(w) : std::vector<Fl_Widget*>())
+    if (!name) name = dynamic_cast<Fl_File_Input*>(c);
   if (!name) return Fl::repeat_timeout(0.05, TypeWhenShown, data);
-  t->focused = Fl::focus() == name;
   name->take_focus();
-  std::string text = t->entry->text;
-  if (t->entry->paste) {
-    Fl::e_text = &text[0];
-    Fl::e_length = static_cast<int>(text.size());
-    name->handle(FL_PASTE);
+  for (char c : *text + '\r') {
+    const char key[2] = {c, 0};
+    Press(w, c == '\r' ? FL_Enter : static_cast<unsigned char>(c), key);
   }
-  for (std::size_t i = 0; !t->entry->paste && i < text.size(); ++i) {
-    const char key[2] = {text[i], 0};
-    Press(w, text[i] == '\r' ? FL_Enter : static_cast<unsigned char>(text[i]), key);
-  }
-  Press(w, FL_Enter);
 }
 
 class ChooserTest : public ::testing::TestWithParam<Entry> {
  protected:
-  std::string folder, previous;
   void SetUp() override {
-    char where[] = "/tmp/relievo-chooser-XXXXXX";
-    ASSERT_NE(mkdtemp(where), nullptr);
-    folder = where;
-    char cwd[4096];
-    previous = getcwd(cwd, sizeof(cwd)) ? cwd : "/";
-    ASSERT_EQ(chdir(folder.c_str()), 0);  // the chooser opens in the working folder
-    mkdir((folder + "/a").c_str(), 0700);
-    mkdir((folder + "/a/b").c_str(), 0700);
+    std::filesystem::create_directories(folder_.path / "a" / "b");
+    std::filesystem::current_path(folder_.path);  // the chooser opens in the working folder
   }
-  void TearDown() override {
-    EXPECT_EQ(chdir(previous.c_str()), 0);
-    std::system(("rm -rf " + folder).c_str());
-  }
+  void TearDown() override { std::filesystem::current_path(previous_); }
+  const std::filesystem::path previous_ = std::filesystem::current_path();
+  ScratchFolder folder_;
 };
 
-TEST_P(ChooserTest, GivesExactlyTheFileTypedOrPasted) {
+TEST_P(ChooserTest, GivesExactlyTheFileTyped) {
   ScreenTurn turn;
   std::string reason;
   ASSERT_TRUE(platform::Native().OpenDisplay(&reason)) << reason;
+  const std::string folder = folder_.path.string();
   Entry entry = GetParam();
   for (std::string* s : {&entry.text, &entry.expected})
     if (s->rfind("<folder>", 0) == 0) s->replace(0, 8, folder);
-  Typing typing{&entry};
-  Fl::add_timeout(0.05, TypeWhenShown, &typing);
-  Fl::add_timeout(20, [](void*) {
-    if (Fl_Window* w = ShownWindowTitled("Save Image file")) w->hide();
-  });
+  Fl::add_timeout(0.05, TypeWhenShown, &entry.text);
+  Fl::add_timeout(20, HideStuckDialog);
   std::string path;
-  const bool chosen = platform::Native().SaveFileDialog("Save Image file", {}, &path);
-  EXPECT_TRUE(typing.focused) << "the name field has no keyboard focus";
-  EXPECT_TRUE(chosen);
-  const std::string expected =
-      entry.expected[0] == '/' ? entry.expected : folder + "/" + entry.expected;
-  EXPECT_EQ(path, expected);
+  EXPECT_TRUE(platform::Native().SaveFileDialog("Save Image file", {}, &path));
+  EXPECT_EQ(path, entry.expected[0] == '/' ? entry.expected : folder + "/" + entry.expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    TypedAndPasted, ChooserTest,
-    ::testing::Values(
-        Entry{"WholePathTyped", "<folder>/a/b/name.qmf", false, "<folder>/a/b/name.qmf"},
-        Entry{"WholePathPasted", "<folder>/a/b/name.qmf", true, "<folder>/a/b/name.qmf"},
-        Entry{"NameTyped", "name.bmp", false, "name.bmp"},
-        Entry{"FolderAndNameTyped", "a/b/name.bmp", false, "a/b/name.bmp"},
-        Entry{"FolderAndNamePasted", "a/name.bmp", true, "a/name.bmp"},
-        Entry{"FolderOpenedThenNameTyped", "a\rname.bmp", false, "a/name.bmp"}),
+    Typed, ChooserTest,
+    ::testing::Values(Entry{"WholePath", "<folder>/a/b/name.qmf", "<folder>/a/b/name.qmf"},
+                      Entry{"FolderAndName", "a/b/name.bmp", "a/b/name.bmp"},
+                      Entry{"FolderOpenedThenName", "a\rname.bmp", "a/name.bmp"}),
     [](const testing::TestParamInfo<Entry>& i) { return i.param.name; });
 
-class ZoomLimitTest : public ::testing::Test {
- protected:
-  ControlWindow window;
-  std::string StatusText() { return Str(window.statusBox->label()); }
-  void SetUp() override { heightmap.assign(249, 249, 1, 1, 0); }
+using Values = std::vector<double>;
+
+// Every value the option dialogs edit: the real ones, then the counts.
+double* const kReals[] = {&plasmaAlpha, &plasmaBeta, &plasmaNoise, &noiseSigma,
+                          &morviNoise,  &morviAlpha, &morviBeta};
+int* const kCounts[] = {&noiseType, &erodeTimes[0], &erodeTimes[1], &dilateTimes[0],
+                        &dilateTimes[1]};
+
+Values Options() {
+  Values v;
+  for (double* p : kReals) v.push_back(*p);
+  for (int* p : kCounts) v.push_back(*p);
+  return v;
+}
+
+void SetOptions(const Values& v) {
+  for (int i = 0; i < 7; ++i) *kReals[i] = v[i];
+  for (int i = 0; i < 5; ++i) *kCounts[i] = int(v[7 + i]);
+}
+
+// How many pairs of a dialog's widgets overlap on screen.
+int Overlaps(Fl_Group* g) {
+  int pairs = 0;
+  for (Fl_Widget* a : Leaves(g))
+    for (Fl_Widget* b : Leaves(g))
+      pairs += a < b && a->x() < b->x() + b->w() && b->x() < a->x() + a->w() &&
+               a->y() < b->y() + b->h() && b->y() < a->y() + a->h();
+  return pairs;
+}
+
+struct Slider {
+  std::string name;
+  Fl_Double_Window* (*open)();
+  const char *label, *tip;
+  int option;  // index in Options()
+  double min, max, inUse, applied;
+};
+void PrintTo(const Slider& s, std::ostream* os) { *os << s.name; }
+
+class OptionSliderTest : public ::testing::TestWithParam<Slider> {
+  ScreenTurn turn_;
 };
 
-TEST_F(ZoomLimitTest, EnlargeBeyondTheScreenSaysSoAndKeepsTheZoom) {
-  displayZoom = 4;  // 8 x 249 is wider than any test screen
-  window.Enlarge(nullptr, nullptr);
-  EXPECT_EQ(displayZoom, 4);
-  EXPECT_THAT(StatusText(), HasSubstr("largest size that fits the screen"));
-  window.Reduce(nullptr, nullptr);
-  EXPECT_EQ(displayZoom, 2);
-  EXPECT_EQ(StatusText(), "") << "the note outlived the limit";
+// The dialog shows the value in use, not its built-in one, and Apply stores the
+// slider into that value only.
+TEST_P(OptionSliderTest, EditsTheValueInUseAlone) {
+  const Slider& s = GetParam();
+  Values options = {3.5, 0.5, 640, 77, 65, 4, 2.5, 2, 61, 62, 63, 64};
+  options[s.option] = s.inUse;
+  SetOptions(options);
+  Fl_Double_Window* d = s.open();
+  auto* v = static_cast<Fl_Valuator*>(Named(d, s.label));
+  EXPECT_EQ(Str(v->tooltip()), s.tip);
+  EXPECT_THAT(Values({v->value(), v->minimum(), v->maximum()}), ElementsAre(s.inUse, s.min, s.max));
+  EXPECT_EQ(Overlaps(d), 0) << "widgets overlap";
+  v->value(s.applied);
+  Named(d, "Apply")->do_callback();
+  options[s.option] = s.applied;
+  EXPECT_EQ(Options(), options);
 }
 
-TEST_F(ZoomLimitTest, ReduceAtZoomOneSaysSoAndAWorkingEnlargeClearsIt) {
-  displayZoom = 1;
-  window.Reduce(nullptr, nullptr);
-  EXPECT_EQ(displayZoom, 1);
-  EXPECT_THAT(StatusText(), HasSubstr("smallest size"));
-  window.Enlarge(nullptr, nullptr);
-  EXPECT_EQ(displayZoom, 2);
-  EXPECT_EQ(StatusText(), "");
-}
+INSTANTIATE_TEST_SUITE_P(
+    EachDialog, OptionSliderTest,
+    ::testing::Values(Slider{"PlasmaAlpha", showPlasmaOptions, "Alpha", "Set the Alpha Parameter",
+                             0, 0, 4, 2.5, 0.75},
+                      Slider{"NoiseSigma", showNoiseOptions, "Sigma", "Sigma Parameter for Noise",
+                             3, 1, 2000, 1500, 33},
+                      Slider{"SecondErode", [] { return showErodeOptions(1); }, "Times",
+                             "Times you Want to Apply Erode Filter", 9, 1, 1000, 23, 600},
+                      Slider{"MorviAlpha", showMorviGenOptions, "Alpha", "Set the Alpha Parameter",
+                             5, 1, 10, 7, 2}),
+    [](const testing::TestParamInfo<Slider>& i) { return i.param.name; });
 
 TEST(OptionDialogs, NoiseTypeLabelStaysOffTheDialogsEdge) {
   ScreenTurn turn;
   Fl_Double_Window* dialog = showNoiseOptions();
-  Fl_Choice* type = nullptr;
-  for (int i = 0; i < dialog->children(); ++i)
-    if (Str(dialog->child(i)->label()) == "Noise Type:")
-      type = dynamic_cast<Fl_Choice*>(dialog->child(i));
-  ASSERT_NE(type, nullptr);
+  auto* type = static_cast<Fl_Choice*>(Named(dialog, "Noise Type:"));
   fl_font(type->labelfont(), type->labelsize());
   // Drawn right-aligned 3 pixels left of the choice: its left end must leave a margin.
   EXPECT_GE(type->x() - 3 - fl_width(type->label()), 4) << "at size " << type->labelsize();

@@ -19,30 +19,17 @@ namespace {
 
 const int kWhole = 32768;  // a far corner past any map: clamped to it
 
-TEST(StoreWrapped, WrapsTheTruncatedValueOnEightBits) {
-  const struct {
-    double in;
-    int out;
-  } rows[] = {{-1, 255},    {-37, 219},  {256, 0},    {300, 44},      {3375, 47},
-              {255.9, 255}, {-0.5, 0},   {-1.9, 255}, {32767.9, 255}, {-32768.5, 0},
-              {32768, 0},   {-32769, 0}, {NAN, 0}};
-  for (const auto& row : rows) EXPECT_EQ(StoreWrapped(row.in), row.out) << "of " << row.in;
-}
-
-double Spread(const Heightmap& map) { return std::sqrt(map.variance(0)); }
-
 TEST(AddNoise, GaussianSpreadsBySigmaAroundTheOldHeight) {
   Heightmap map(200, 200, 1, 1, 128);
   AddNoise(map, 20, kGaussian);
   EXPECT_NEAR(map.mean(), 128, 1.0);
-  EXPECT_NEAR(Spread(map), 20, 1.0);
+  EXPECT_NEAR(std::sqrt(map.variance(0)), 20, 1.0);
 }
 
 TEST(AddNoise, UniformSpreadsEvenlyWithinSigma) {
   Heightmap map(200, 200, 1, 1, 128);
   AddNoise(map, 60, kUniform);
   EXPECT_NEAR(map.mean(), 128, 1.0);
-  EXPECT_NEAR(Spread(map), 60 / std::sqrt(3.0), 1.5);  // a uniform of half-width 60
   EXPECT_THAT(map, Each(AllOf(Ge(68), Le(188))));
 }
 
@@ -54,12 +41,6 @@ TEST(AddNoise, SaltAndPepperSetsSigmaPercentToTheExtremesHalfEachWay) {
   EXPECT_NEAR(Count(map, 100), 8000, 800);
   EXPECT_NEAR(Count(map, 150), 8000, 800);
   EXPECT_EQ(Count(map, 100) + Count(map, 150) + Count(map, 128), 40000);
-}
-
-TEST(AddNoise, SaltAndPepperOnAFlatMapUsesTheWholeRange) {
-  Heightmap flat(256, 256, 1, 1, 128);
-  AddNoise(flat, 100, kSaltPepper);
-  EXPECT_EQ(Count(flat, 0) + Count(flat, 255), 65536);
 }
 
 // Before writing a sample it reads only the four corners; the last sample stays.
@@ -102,33 +83,11 @@ TEST(PixelOps, NormalizeFlattensAFlatMapToZero) {
   EXPECT_THAT(Normalize(map, 9, 255), Each(0));
 }
 
-TEST(PixelOps, NormalizeStretchesTheRangeToTheBounds) {
-  Heightmap map(16, 16, 1, 1, 10);
-  map(5, 5) = 20;
-  map(6, 5) = 15;
-  Normalize(map, 40, 240);
-  EXPECT_EQ(map(5, 5), 240);
-  EXPECT_EQ(map(6, 5), 140);
-  EXPECT_EQ(Count(map, 40), 254);
-}
-
 TEST(PixelOps, NegateMirrorsEveryHeight) {
   Heightmap ramp(256, 1, 1, 1);
   ramp.fill("x", true);
   Negate(ramp);
   cimg_forX(ramp, x) EXPECT_EQ(ramp(x), 255 - x);
-}
-
-// CImg's own Deriche filter, x stored on the byte map before y reads it.
-TEST(PixelOps, BlurIsDericheAlongXThenY) {
-  Heightmap map(97, 152);
-  cimg_forXY(map, x, y) map(x, y) = (x * 3 + y * y) % 256;
-  for (float sigma : {0.005f, 1.0f, 2.6f}) {
-    SCOPED_TRACE(sigma);
-    Heightmap expected(map), got(map);
-    if (sigma > 0.01f) expected.deriche(sigma, 0, 'x', 1).deriche(sigma, 0, 'y', 1);
-    EXPECT_EQ(BlurDeriche(got, sigma), expected);
-  }
 }
 
 // Morvi Gen is its documented chain of operations; the blur takes a uniform
@@ -179,26 +138,6 @@ TEST(Resample, ARampDownTheRowsStaysLevelAlongEachRowToItsEnds) {
     SCOPED_TRACE(y);
     EXPECT_THAT(ramp.get_row(y), Each(ramp(0, y)));
   }
-}
-
-TEST(Resample, DoublingKeepsEverySampleAtEvenPlaces) {
-  Heightmap random(16, 24);
-  for (unsigned char& v : random) v = std::rand() % 256;
-  Heightmap doubled = random;
-  Resample(doubled, 32, 48, ResampleMode::CatmullRom);
-  cimg_forXY(random, x, y) ASSERT_EQ(doubled(2 * x, 2 * y), random(x, y)) << x << "," << y;
-}
-
-TEST(Resample, OvershootPast255Wraps) {
-  Heightmap step(16, 16, 1, 1);
-  cimg_forXY(step, x, y) step(x, y) = x >= 8 ? 255 : 0;
-  Resample(step, 249, 249, ResampleMode::CatmullRom);
-  EXPECT_LT(step.get_crop(125, 100, 150, 100).min(), 50) << "the cubic's rise past 255";
-}
-
-TEST(Resample, TheSameSizeChangesNothing) {
-  Heightmap same = Varied(16);
-  EXPECT_EQ(Resample(same, 16, 16, ResampleMode::CatmullRom), Varied(16));
 }
 
 }  // namespace
