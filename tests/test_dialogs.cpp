@@ -17,7 +17,9 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
+#include "imagefiles/image_files.h"
 #include "platform/platform.h"
 #include "plugin/plugin_state.h"
 #include "tests/support/screen_turn.h"
@@ -107,11 +109,12 @@ Fl_Window* ShownWindowTitled(const std::string& title) {
   return nullptr;
 }
 
-Fl_File_Input* NameField(Fl_Group* g) {
+template <class W>
+W* FirstOf(Fl_Group* g) {
   for (int i = 0; i < g->children(); ++i) {
-    if (auto* input = dynamic_cast<Fl_File_Input*>(g->child(i))) return input;
+    if (auto* found = dynamic_cast<W*>(g->child(i))) return found;
     if (Fl_Group* inner = g->child(i)->as_group())
-      if (Fl_File_Input* input = NameField(inner)) return input;
+      if (W* found = FirstOf<W>(inner)) return found;
   }
   return nullptr;
 }
@@ -133,7 +136,7 @@ struct Typing {
 void TypeWhenShown(void* data) {
   Typing* t = static_cast<Typing*>(data);
   Fl_Window* w = ShownWindowTitled("Save Image file");
-  Fl_File_Input* name = w ? NameField(w) : nullptr;
+  Fl_File_Input* name = w ? FirstOf<Fl_File_Input>(w) : nullptr;
   if (!name) return Fl::repeat_timeout(0.05, TypeWhenShown, data);
   t->focused = Fl::focus() == name;
   name->take_focus();
@@ -200,6 +203,32 @@ INSTANTIATE_TEST_SUITE_P(
         Entry{"FolderAndNamePasted", "a/name.bmp", true, "a/name.bmp"},
         Entry{"FolderOpenedThenNameTyped", "a\rname.bmp", false, "a/name.bmp"}),
     [](const testing::TestParamInfo<Entry>& i) { return i.param.name; });
+
+// Each line of the filter choice, as the closed choice draws it: the text must
+// fit left of the 20-pixel arrow button, inside the choice's frame.
+void MeasureFilterLines(void* data) {
+  auto* cut = static_cast<std::vector<std::string>*>(data);
+  Fl_Window* w = ShownWindowTitled("Load Image file");
+  if (!w) return Fl::repeat_timeout(0.05, MeasureFilterLines, data);
+  cut->clear();
+  Fl_Choice* filters = FirstOf<Fl_Choice>(w);
+  const int room = filters->w() - 20 - 2 * Fl::box_dx(filters->box());
+  for (const Fl_Menu_Item* m = filters->menu(); m && m->label(); m = m->next()) {
+    fl_font(m->labelfont(), m->labelsize() ? m->labelsize() : filters->textsize());
+    if (fl_width(m->label()) > room) cut->push_back(Str(m->label()));
+  }
+  w->hide();
+}
+
+TEST(LoadImageDialog, ShowsEveryFilterLineWhole) {
+  ScreenTurn turn;
+  std::string reason, path;
+  ASSERT_TRUE(platform::Native().OpenDisplay(&reason)) << reason;
+  std::vector<std::string> cut = {"(the dialog was never shown)"};
+  Fl::add_timeout(0.05, MeasureFilterLines, &cut);
+  platform::Native().OpenFileDialog("Load Image file", LoadImageFilters(), &path);
+  EXPECT_THAT(cut, ::testing::IsEmpty());
+}
 
 class ZoomLimitTest : public ::testing::Test {
  protected:
