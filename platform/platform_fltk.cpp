@@ -4,6 +4,7 @@
 #include <FL/Fl.H>
 #include <FL/Fl_Box.H>
 #include <FL/Fl_Button.H>
+#include <FL/Fl_Choice.H>
 #include <FL/Fl_File_Chooser.H>
 #include <FL/Fl_File_Input.H>
 #include <FL/Fl_Return_Button.H>
@@ -21,6 +22,7 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "ui/fit_text.h"
 
 namespace platform {
 namespace {
@@ -171,6 +173,23 @@ W* FirstOf(Fl_Group* g) {
   return nullptr;
 }
 
+// The filter line spells out its patterns, 23 of them for "All supported
+// image files": the chooser widens, within the screen's work area, until its
+// filter choice shows the longest line whole; where the screen is too narrow
+// for that, the lines' type shrinks as the tabs' does.
+void ShowWholeFilterLines(Fl_Window* window) {
+  constexpr int kFrameRoom = 20;
+  Fl_Choice* filters = FirstOf<Fl_Choice>(window);
+  if (!filters) return;
+  int areaX, areaY, areaW, areaH;
+  Fl::screen_work_area(areaX, areaY, areaW, areaH);
+  const int grow =
+      std::min(ChoiceWidthForEntries(filters) - filters->w(), areaW - kFrameRoom - window->w());
+  // The choice is the resizable widget of the chooser's top row.
+  if (grow > 0) window->size(window->w() + grow, window->h());
+  FitChoiceEntries(filters);
+}
+
 // One pass of the chooser; false when the user cancelled.
 bool ChooseOnce(int type, const std::string& title, const std::string& filter, std::string* path) {
   Fl_File_Chooser chooser(".", filter.c_str(), type, title.c_str());
@@ -179,6 +198,7 @@ bool ChooseOnce(int type, const std::string& title, const std::string& filter, s
   ChooserRun run;
   run.chooser = &chooser;
   Fl_Window* window = chooser.newButton->window();
+  ShowWholeFilterLines(window);
   run.name = FirstOf<Fl_File_Input>(window);
   Fl_Return_Button* ok = FirstOf<Fl_Return_Button>(window);
   if (!run.name || !ok) return false;

@@ -6,6 +6,7 @@
 
 #include "plugin/plugin_state.h"
 #include "preview/draw_terrain.h"
+#include "ui/file_drop.h"
 
 namespace {
 
@@ -95,8 +96,10 @@ int MyGlWin::handle(int event) {
       used = 1;
       break;
     default:
-      // The plain widget's handler, not Fl_Gl_Window's: keys and focus are
-      // left to the rest of the application.
+      // An image file dropped here loads as with "Load Image". Otherwise the
+      // plain widget's handler, not Fl_Gl_Window's: keys and focus are left
+      // to the rest of the application.
+      if (const int dropped = HandleFileDrop(this, event)) return dropped;
       return Fl_Widget::handle(event);
   }
   if (used) redraw();

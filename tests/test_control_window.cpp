@@ -12,11 +12,13 @@
 #include <functional>
 
 #include "plugin/plugin_state.h"
+#include "plugin/terrain_history.h"
 #include "preview/my_gl_win.h"
 #include "tests/support/fake_platform.h"
 #include "tests/support/screen_turn.h"
 #include "tests/support/widgets.h"
 #include "ui/control_window.h"
+#include "ui/file_drop.h"
 
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
@@ -138,6 +140,48 @@ TEST_F(ControlWindowTest, LoadingAPictureShowsItsSizeInTheSizeChoice) {
   std::remove(good.c_str());
   EXPECT_EQ(heightmap.width(), 63);
   EXPECT_EQ(cw_.mapDimensionsChoice->value(), 2) << "the choice does not show 63x63";
+}
+
+// A file manager drops a percent-encoded URI with its line end; the load it
+// makes is undone in one step.
+TEST_F(ControlWindowTest, AFileDroppedOnEitherWindowLoadsAsOneUndoableStep) {
+  const std::string file = ::testing::TempDir() + "cw dropped " + std::to_string(getpid()) + ".pgm";
+  Heightmap(63, 63, 1, 1, 77).save(file.c_str());
+  std::string uri = "file://localhost" + file + "\r\n";
+  uri.replace(uri.find(" dropped "), 9, "%20dropped%20");
+  controlWindow = &cw_;
+  for (Fl_Widget* target : std::vector<Fl_Widget*>{cw_.window, &preview_}) {
+    SCOPED_TRACE(Str(target->label()));
+    heightmap.assign(125, 125, 1, 1, 5);
+    for (int event : {FL_DND_ENTER, FL_DND_DRAG, FL_DND_RELEASE})
+      EXPECT_EQ(target->handle(event), 1) << "the drag is refused at event " << event;
+    Fl::e_text = &uri[0];
+    Fl::e_length = static_cast<int>(uri.size());
+    target->handle(FL_PASTE);
+    Fl::check();
+    EXPECT_EQ(heightmap.width(), 63);
+    Undo();
+    EXPECT_EQ(heightmap, Heightmap(125, 125, 1, 1, 5));
+  }
+  controlWindow = nullptr;
+  std::remove(file.c_str());
+}
+
+// "" where the drop must be refused, with a reason and no path.
+TEST(DroppedFilePath, TakesOneLocalFileDecodedAndRefusesTheRest) {
+  const std::pair<std::string, std::string> rows[] = {
+      {"file:///maps/a%20b%25c%zz.png\r\n", "/maps/a b%c%zz.png"},
+      {"C:\\maps\\100%41.png\r\n", "C:\\maps\\100%41.png"},
+      {"file://server/maps/a.png", ""},
+      {"file:///maps/a.png%00.txt", ""},
+      {"file:///maps/a.png\r\nfile:///maps/b.png\r\n", ""}};
+  for (const auto& [text, expected] : rows) {
+    SCOPED_TRACE(text);
+    std::string path, why;
+    EXPECT_EQ(DroppedFilePath(text, &path, &why), !expected.empty());
+    EXPECT_EQ(path, expected);
+    EXPECT_EQ(why.empty(), !expected.empty()) << why;
+  }
 }
 
 // Showing starts a run: the settings, and the choices that show them, go back to the defaults.

@@ -15,7 +15,10 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <vector>
 
+#include "imagefiles/image_files.h"
+#include "platform/platform.h"
 #include "plugin/plugin_state.h"
 #include "tests/support/fake_platform.h"
 #include "tests/support/files.h"
@@ -36,9 +39,9 @@ void Press(Fl_Window* w, int key, const char* text = "") {
   Fl::handle(FL_KEYBOARD, w);
 }
 
-Fl_Window* Chooser() {
+Fl_Window* Chooser(const char* title = "Save Image file") {
   for (Fl_Window* w = Fl::first_window(); w; w = Fl::next_window(w))
-    if (w->shown() && Str(w->label()) == "Save Image file") return w;
+    if (w->shown() && Str(w->label()) == title) return w;
   return nullptr;
 }
 
@@ -147,6 +150,34 @@ INSTANTIATE_TEST_SUITE_P(
                       Entry{"FolderAndName", "a/b/name.bmp", "a/b/name.bmp"},
                       Entry{"FolderOpenedThenName", "a\rname.bmp", "a/name.bmp"}),
     [](const testing::TestParamInfo<Entry>& i) { return i.param.name; });
+
+// Each line of the filter choice, as the closed choice draws it: the text must
+// fit left of the 20-pixel arrow button, inside the choice's frame.
+void MeasureFilterLines(void* data) {
+  auto* cut = static_cast<std::vector<std::string>*>(data);
+  Fl_Window* w = Chooser("Load Image file");
+  if (!w) return Fl::repeat_timeout(0.05, MeasureFilterLines, data);
+  cut->clear();
+  Fl_Choice* filters = nullptr;
+  for (Fl_Widget* c : Leaves(w))
+    if (!filters) filters = dynamic_cast<Fl_Choice*>(c);
+  const int room = filters->w() - 20 - 2 * Fl::box_dx(filters->box());
+  for (const Fl_Menu_Item* m = filters->menu(); m && m->label(); m = m->next()) {
+    fl_font(m->labelfont(), m->labelsize() ? m->labelsize() : filters->textsize());
+    if (fl_width(m->label()) > room) cut->push_back(Str(m->label()));
+  }
+  w->hide();
+}
+
+TEST(LoadImageDialog, ShowsEveryFilterLineWhole) {
+  ScreenTurn turn;
+  std::string reason, path;
+  ASSERT_TRUE(platform::Native().OpenDisplay(&reason)) << reason;
+  std::vector<std::string> cut = {"(the dialog was never shown)"};
+  Fl::add_timeout(0.05, MeasureFilterLines, &cut);
+  platform::Native().OpenFileDialog("Load Image file", LoadImageFilters(), &path);
+  EXPECT_THAT(cut, ::testing::IsEmpty());
+}
 
 using Values = std::vector<double>;
 

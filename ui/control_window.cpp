@@ -26,6 +26,7 @@
 #include "plugin/views.h"
 #include "terrain/heightmap_ops.h"
 #include "ui/close_question.h"
+#include "ui/file_drop.h"
 #include "ui/fit_text.h"
 #include "ui/option_dialogs.h"
 #include "ui/tool_icons.h"
@@ -131,6 +132,16 @@ Fl_Button* MakeColorButton(int x, const char* label, const char* tip, Fl_Color c
   return b;
 }
 
+// An image file dropped anywhere on the window loads as with "Load Image".
+class DropTargetWindow : public Fl_Double_Window {
+ public:
+  DropTargetWindow(int w, int h, const char* label) : Fl_Double_Window(w, h, label) {}
+  int handle(int event) override {
+    const int used = HandleFileDrop(this, event);
+    return used ? used : Fl_Double_Window::handle(event);
+  }
+};
+
 // The boxes keep their tile, but their borders cannot be dragged: the buttons
 // and sliders inside keep their size.
 class FixedTile : public Fl_Tile {
@@ -207,7 +218,7 @@ void PickColor(const char* title, Rgb& color, Fl_Button* button) {
 }  // namespace
 
 ControlWindow::ControlWindow() {
-  window = new Fl_Double_Window(416, 315, "Relievo Plugin Menu");
+  window = new DropTargetWindow(416, 315, "Relievo Plugin Menu");
   window->user_data(this);
   window->callback(CloseWindowCallback);
   statusBox = new Fl_Box(5, 2, 406, 21);

@@ -2,6 +2,8 @@
 // export and painting controls. One instance per run.
 #pragma once
 
+#include <string>
+
 class Fl_Widget;
 class Fl_Double_Window;
 class Fl_Group;
@@ -84,6 +86,9 @@ class ControlWindow {
   void ChangeSize(Fl_Widget* w, void* data);
   // ui/image_commands.cpp
   void LoadImage(Fl_Widget* w, void* data);
+  // The load without its dialog, for a file dropped on the run's windows: one
+  // undoable step, or the usual warning and no change.
+  void LoadImageFrom(const std::string& path);
   void SaveImage(Fl_Widget* w, void* data);
 
  private:

@@ -6,6 +6,8 @@
 #include <FL/Fl_Tabs.H>
 #include <FL/fl_draw.H>
 
+#include <algorithm>
+
 #include "platform/text_measure.h"
 
 namespace {
@@ -62,6 +64,14 @@ void FitChoiceEntries(Fl_Choice* choice) {
       return;
     }
   }
+}
+
+int ChoiceWidthForEntries(Fl_Choice* choice) {
+  platform::ReadyTextMeasuring();
+  int widest = 0;
+  for (const Fl_Menu_Item* m = choice->menu(); m && m->label(); m = m->next())
+    widest = std::max(widest, TextWidth(m->labelfont(), kLargest, m->label()));
+  return widest + kChoiceArrow + kChoiceMargins;
 }
 
 void FitLabelLeftOf(Fl_Widget* widget) {

@@ -20,7 +20,10 @@ void Warn(const ImageFileResult& result) {
 
 void ControlWindow::LoadImage(Fl_Widget*, void*) {
   std::string path;
-  if (!platform::OpenFileDialog(kLoadImageTitle, LoadImageFilters(), &path)) return;
+  if (platform::OpenFileDialog(kLoadImageTitle, LoadImageFilters(), &path)) LoadImageFrom(path);
+}
+
+void ControlWindow::LoadImageFrom(const std::string& path) {
   Heightmap loaded;
   int index = 0;
   ImageFileResult result = LoadImageFile(path, &loaded, &index);
