@@ -42,13 +42,15 @@ class PluginRun : public ::testing::Test {
 class EditorPump : public PluginRun {};
 class TerrainHistory : public PluginRun {};
 
-TEST_F(PluginRun, PreviewCannotShrinkBelow300) {
+TEST_F(PluginRun, PreviewResizesFreelyDownTo300) {
   XSizeHints hints{};
   long supplied = 0;
   InRun([&] { XGetWMNormalHints(fl_display, fl_xid(previewWindow), &hints, &supplied); });
   EXPECT_TRUE(hints.flags & PMinSize) << "no minimum size";
   EXPECT_EQ(hints.min_width, 300);
   EXPECT_EQ(hints.min_height, 300);
+  // Without a size range of its own the toolkit pins the window at its first size.
+  if (hints.flags & PMaxSize) EXPECT_GT(hints.max_width, 300) << "the preview cannot grow";
 }
 
 // Moved over the control window, then the editor grows: the preview stays.
