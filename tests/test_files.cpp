@@ -67,8 +67,9 @@ class Files : public ::testing::Test {
     return folder / name;
   }
   // The bytes of an image that loads whole, cut to `keep` bytes (from the end when negative).
-  std::string Cut(const std::string& name, FREE_IMAGE_TYPE type, int bpp, int w, int h, long keep) {
-    const std::string whole = ReadAll(Make(name, type, bpp, w, h, Runs));
+  std::string Cut(const std::string& name, FREE_IMAGE_TYPE type, int bpp, int w, int h, long keep,
+                  int flags = 0) {
+    const std::string whole = ReadAll(Make(name, type, bpp, w, h, Runs, flags));
     EXPECT_TRUE(Load(folder / name).ok) << name << " whole was refused";
     return whole.substr(0, keep < 0 ? whole.size() + keep : keep);
   }
@@ -169,7 +170,8 @@ TEST_F(Files, MalformedImagesAreRefusedWithTheirReason) {
       {"wrap.pbm", "P4\n4294967294 9\n" + std::string(9, '\0'), "could not be read"},
       {"loop.wbmp", "\0\xac\xe6\xa8\x2e"s, "could not be read"},  // cut in its extension
       {"short.wbmp", Cut("short.wbmp", FIT_BITMAP, 1, 45, 30, -1), "could not be read"},
-      {"runs.tga", Cut("runs.tga", FIT_BITMAP, 24, 45, 30, 47), "could not be read"},
+      {"runs.tga", Cut("runs.tga", FIT_BITMAP, 24, 45, 30, 47, TARGA_SAVE_RLE),
+       "could not be read"},
       {"crossing.tga", runs + "\x83P\x81P", "could not be read"},  // 4 across 2 rows
       {"cut.tga", runs + "\x81P\x81", "could not be read"},
       {"stray.jpg", jpg, "corrupt"}};
