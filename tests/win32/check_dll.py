@@ -1,10 +1,9 @@
 #!/usr/bin/env python3
-"""Checks the tables of the built DLL as objdump reads them, apart from any
-code of ours: the export table Quarn looks names up in, and the imports a
-user's machine must already have.
-  check_dll.py exports OBJDUMP DLL
-  check_dll.py imports OBJDUMP DLL
-  check_dll.py identify WINE_RUN HOST_EXE   (the host's --identify under Wine)"""
+"""Checks the built DLL as objdump reads it, apart from any code of ours: the
+export table Quarn looks names up in, and the imports a user's machine must
+already have; and the identity the host reads through it under Wine.
+  check_dll.py exports|imports OBJDUMP DLL
+  check_dll.py identify WINE_RUN HOST_EXE"""
 
 import re
 import subprocess
@@ -17,42 +16,30 @@ ENTRY_POINTS = {"PluginType": 0, "PluginName": 0, "PluginDescription": 0,
 SYSTEM_DLLS = {"advapi32.dll", "comctl32.dll", "comdlg32.dll", "gdi32.dll", "glu32.dll",
                "kernel32.dll", "msvcrt.dll", "ole32.dll", "opengl32.dll", "shell32.dll",
                "user32.dll", "ws2_32.dll"}
-
-
-def exports(dump):
-    """{name: address} from the export address table and the name table."""
-    section = dump.split("[Ordinal/Name Pointer] Table", 1)[1].split("\n\n", 1)[0]
-    by_index = {int(i): name for i, name in re.findall(r"\[\s*(\d+)\]\s+(\S+)", section)}
-    table = dump.split("Export Address Table", 1)[1].split("[Ordinal/Name Pointer]", 1)[0]
-    rvas = {int(i): rva for i, rva in
-            re.findall(r"\[\s*(\d+)\]\s+\+base\[\s*\d+\]\s+([0-9a-fA-F]+)\s", table)}
-    return {name: rvas.get(i) for i, name in by_index.items()}
+IDENTITY = ["type: 1", "name: Advanced Relievo", "description: Advanced version of Relievo Plugin",
+            "quarn version: 0.862", "version: 1.0 Beta", 'author: Ettar Quell "Il Morvi"',
+            "email: ilmorvi@relievo.example"]
 
 
 def check_exports(dump):
-    found = exports(dump)
-    wanted = set(ENTRY_POINTS) | {f"{n}@{b}" for n, b in ENTRY_POINTS.items()}
-    problems = [f"missing export {n}" for n in sorted(wanted - set(found))]
-    problems += [f"unexpected export {n}" for n in sorted(set(found) - wanted)]
-    for name, arg_bytes in ENTRY_POINTS.items():
-        plain, decorated = found.get(name), found.get(f"{name}@{arg_bytes}")
-        if plain and decorated and plain != decorated:
-            problems.append(f"{name} at {plain} but {name}@{arg_bytes} at {decorated}")
+    """Each entry point under its plain and its stdcall name, both at one address."""
+    names = dump.split("[Ordinal/Name Pointer] Table", 1)[1].split("\n\n", 1)[0]
+    addresses = dump.split("Export Address Table", 1)[1].split("[Ordinal/Name Pointer]", 1)[0]
+    rvas = dict(re.findall(r"\[\s*(\d+)\]\s+\+base\[\s*\d+\]\s+([0-9a-fA-F]+)\s", addresses))
+    found = {name: rvas.get(i) for i, name in re.findall(r"\[\s*(\d+)\]\s+(\S+)", names)}
     print(f"{len(found)} exports: " + ", ".join(f"{n}={a}" for n, a in sorted(found.items())))
-    return problems
+    wanted = set(ENTRY_POINTS) | {f"{n}@{b}" for n, b in ENTRY_POINTS.items()}
+    return ([f"missing export {n}" for n in sorted(wanted - set(found))] +
+            [f"unexpected export {n}" for n in sorted(set(found) - wanted)] +
+            [f"{n} and {n}@{b} at two addresses" for n, b in ENTRY_POINTS.items()
+             if found.get(n) and found.get(f"{n}@{b}") and found[n] != found[f"{n}@{b}"]])
 
 
 def check_imports(dump):
     names = [n.lower() for n in re.findall(r"^\s*DLL Name: (\S+)", dump, re.M)]
     print("imports: " + " ".join(names))
-    problems = [f"imports {n}, which is no Windows system DLL" for n in names
-                if n not in SYSTEM_DLLS]
-    return problems + ([] if names else ["no import table found"])
-
-
-IDENTITY = ["type: 1", "name: Advanced Relievo", "description: Advanced version of Relievo Plugin",
-            "quarn version: 0.862", "version: 1.0 Beta", 'author: Ettar Quell "Il Morvi"',
-            "email: ilmorvi@relievo.example"]
+    return ([f"imports {n}, which is no Windows system DLL" for n in names
+             if n not in SYSTEM_DLLS] + ([] if names else ["no import table found"]))
 
 
 def check_identify(wine_run, host):
@@ -67,15 +54,13 @@ def check_identify(wine_run, host):
 
 
 def main():
-    what, objdump, dll = sys.argv[1:4]
+    what, tool, target = sys.argv[1:4]
     if what == "identify":
-        problems = check_identify(objdump, dll)
-        for p in problems:
-            print("FAIL:", p)
-        return 1 if problems else 0
-    dump = subprocess.run([objdump, "-p", dll], check=True, stdout=subprocess.PIPE,
-                          text=True).stdout
-    problems = (check_exports if what == "exports" else check_imports)(dump)
+        problems = check_identify(tool, target)
+    else:
+        dump = subprocess.run([tool, "-p", target], check=True, stdout=subprocess.PIPE,
+                              text=True).stdout
+        problems = (check_exports if what == "exports" else check_imports)(dump)
     for p in problems:
         print("FAIL:", p)
     return 1 if problems else 0
