@@ -270,23 +270,26 @@ bool ReadPnmSize(const std::string& path, unsigned* w, unsigned* h, bool* held) 
   return true;
 }
 
-// FreeImage's run-length Targa reader trusts the packets: where they run out
-// it reads past the data (the map then holds whatever was there), a packet
-// that crosses a scanline lands in the row padding, and one past the last row
-// stops the load half done. The packet headers are walked here first, which
-// is cheap: every row must be covered by whole packets within it, and the file
-// must hold every packet's pixels.
-bool TargaRunsFit(const std::string& path) {
+// FreeImage's Targa reader trusts the file: an uncoded one cut short loads
+// with whatever the missing rows happen to hold, and in a run-length coded one
+// packets that run out read past the data, a packet that crosses a scanline
+// lands in the row padding, and one past the last row stops the load half
+// done. So an uncoded file must hold every pixel, and a coded one's packet
+// headers are walked first, which is cheap: every row must be covered by whole
+// packets within it, and the file must hold every packet's pixels.
+bool TargaPixelsHeld(const std::string& path) {
   const InputFile file = OpenInput(path);
   std::FILE* f = file.get();
   unsigned char h[18];
   if (!f || std::fread(h, 1, 18, f) != 18 || std::fseek(f, 0, SEEK_END) != 0) return false;
-  if (h[2] < 9 || h[2] > 11) return true;  // not run-length coded
+  const bool coded = h[2] >= 9 && h[2] <= 11;
+  if (!coded && (h[2] < 1 || h[2] > 3)) return true;  // no pixels, or a kind FreeImage refuses
   const long end = std::ftell(f), colourMap = h[1] ? (h[7] + 7) / 8 * (h[5] | h[6] << 8) : 0;
   const unsigned width = h[12] | h[13] << 8, rows = h[14] | h[15] << 8,
                  pixelBytes = (h[16] + 7) / 8;
-  if (width == 0 || rows == 0 || pixelBytes == 0 || std::fseek(f, 18 + h[0] + colourMap, SEEK_SET))
-    return false;
+  const long pixelsAt = 18 + h[0] + colourMap;
+  if (width == 0 || rows == 0 || pixelBytes == 0 || std::fseek(f, pixelsAt, SEEK_SET)) return false;
+  if (!coded) return end - pixelsAt >= static_cast<long long>(width) * rows * pixelBytes;
   for (unsigned y = 0; y < rows; ++y)
     for (unsigned left = width; left > 0;) {
       const int packet = std::getc(f);
@@ -307,7 +310,7 @@ Bitmap LoadLimited(FREE_IMAGE_FORMAT fif, const std::string& path, std::string* 
   const bool pnm = fif == FIF_PBM || fif == FIF_PBMRAW || fif == FIF_PGM || fif == FIF_PGMRAW ||
                    fif == FIF_PPM || fif == FIF_PPMRAW;
   const bool ownHeader = fif == FIF_WBMP || pnm;
-  const bool refused = fif == FIF_TARGA && !TargaRunsFit(path);
+  const bool refused = fif == FIF_TARGA && !TargaPixelsHeld(path);
   Bitmap image(ownHeader || refused ? nullptr
                                     : FreeImage_Load(fif, path.c_str(), FIF_LOAD_NOPIXELS));
   if (image) w = FreeImage_GetWidth(image.get()), h = FreeImage_GetHeight(image.get());

@@ -172,6 +172,7 @@ TEST_F(Files, MalformedImagesAreRefusedWithTheirReason) {
       {"short.wbmp", Cut("short.wbmp", FIT_BITMAP, 1, 45, 30, -1), "could not be read"},
       {"runs.tga", Cut("runs.tga", FIT_BITMAP, 24, 45, 30, 47, TARGA_SAVE_RLE),
        "could not be read"},
+      {"plain.tga", Cut("plain.tga", FIT_BITMAP, 24, 45, 30, 47), "could not be read"},
       {"crossing.tga", runs + "\x83P\x81P", "could not be read"},  // 4 across 2 rows
       {"cut.tga", runs + "\x81P\x81", "could not be read"},
       {"stray.jpg", jpg, "corrupt"}};

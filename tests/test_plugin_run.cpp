@@ -50,7 +50,9 @@ TEST_F(PluginRun, PreviewResizesFreelyDownTo300) {
   EXPECT_EQ(hints.min_width, 300);
   EXPECT_EQ(hints.min_height, 300);
   // Without a size range of its own the toolkit pins the window at its first size.
-  if (hints.flags & PMaxSize) EXPECT_GT(hints.max_width, 300) << "the preview cannot grow";
+  if (hints.flags & PMaxSize) {
+    EXPECT_GT(hints.max_width, 300) << "the preview cannot grow";
+  }
 }
 
 // Moved over the control window, then the editor grows: the preview stays.

@@ -52,8 +52,9 @@ TEST_P(PlaceSideBySideTest, KeepsEveryTitleBarOnTheArea) {
     SCOPED_TRACE(testing::Message() << "window at " << b.x << "," << b.y);
     EXPECT_GE(b.x, area.x) << "left of the area";
     EXPECT_GE(b.y, area.y) << "above the area";
-    if (b.w <= area.w && b.h <= area.h)
+    if (b.w <= area.w && b.h <= area.h) {
       EXPECT_TRUE(Inside(area, b)) << "not whole on the area, though it would fit";
+    }
   }
 }
 
