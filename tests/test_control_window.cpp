@@ -188,9 +188,26 @@ TEST(DroppedFilePath, TakesOneLocalFileDecodedAndRefusesTheRest) {
 TEST_F(ControlWindowTest, ShowingStartsFromTheDefaults) {
   maxWideness = 4096;
   cw_.maxWidenessChoice->value(4);
+  currentTool = kBlurZone;
+  displayZoom = 4;
+  plasmaAlpha = 3.5;
+  dilateTimes[0] = 7;
   cw_.show();
   EXPECT_EQ(maxWideness, 1024);
   EXPECT_EQ(cw_.maxWidenessChoice->value(), 2) << "the choice does not show 1024 units";
+  EXPECT_EQ(currentTool, kFixDraw);
+  EXPECT_EQ(displayZoom, 1);
+  EXPECT_EQ(plasmaAlpha, 1.0);
+  EXPECT_EQ(dilateTimes[0], 100);
+}
+
+// The rendering mode outlives the run: a new run's choice shows the one in use.
+TEST_F(ControlWindowTest, ShowingShowsTheRenderingModeInUse) {
+  renderMode = 1;
+  cw_.renderingModeChoice->value(0);
+  cw_.show();
+  renderMode = 0;
+  EXPECT_EQ(cw_.renderingModeChoice->value(), 1) << "Color Shaded shown for the wireframe";
 }
 
 // Colour map entries 0 (black), 19 and 7 (white), as the buttons are built.

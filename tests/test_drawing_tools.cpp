@@ -104,9 +104,22 @@ TEST(BrushTools, MountainBumpFallsFromTheFullHeightAtTheCentre) {
   EXPECT_EQ(Outside(up, BrushRect{55, 35, 65, 45}), 0) << "raised outside the square";
 }
 
+// The falloff stays within 8 bits for the tallest bump too: half the height at
+// the middle of each side.
+TEST(BrushTools, TallBumpHasHalfItsHeightMidSide) {
+  const auto up = Change(kCreateMountain, 0, 250);
+  EXPECT_GT(up(60, 40), 200);
+  EXPECT_NEAR(up(55, 40), 125, 25);
+}
+
+// Saturated, never wrapped: a stroke cannot turn a peak into a pit.
 TEST(BrushTools, BumpsStopAtTheHeightLimits) {
-  EXPECT_EQ(Change(kCreateMountain, 250, 10).max(), 5);
-  EXPECT_EQ(Change(kCreateDepression, 3, 10).min(), -3);
+  const auto up = Change(kCreateMountain, 250, 10);
+  EXPECT_EQ(up.max(), 5);
+  EXPECT_GE(up.min(), 0) << "a raise wrapped past 255";
+  const auto down = Change(kCreateDepression, 3, 10);
+  EXPECT_EQ(down.min(), -3);
+  EXPECT_LE(down.max(), 0) << "a lowering wrapped below 0";
 }
 
 // Each field follows the ground; on a ramp of 160 the noise of sigma 20 leaves

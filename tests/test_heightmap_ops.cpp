@@ -54,6 +54,45 @@ TEST(DrawPlasma, DependsOnlyOnTheCornersAndKeepsTheLastSample) {
   EXPECT_EQ(fromVaried(32, 32), varied(32, 32));
 }
 
+// The start-up terrain grows from the map the host handed over.
+TEST(StartupTerrain, DependsOnTheGivenMap) {
+  auto startup = [](Heightmap& m) { StartupTerrain(m); };
+  EXPECT_NE(Seeded(5, Heightmap(33, 33, 1, 1, 20), startup),
+            Seeded(5, Heightmap(33, 33, 1, 1, 220), startup));
+}
+
+// The mean height step between neighbours along x.
+double Roughness(const Heightmap& m) {
+  double sum = 0;
+  for (int y = 0; y < m.height(); ++y)
+    for (int x = 1; x < m.width(); ++x) sum += std::abs(m(x, y) - m(x - 1, y));
+  return sum / ((m.width() - 1) * m.height());
+}
+
+// Smoothed once grown: smoother than the plasma grown from the same numbers.
+TEST(StartupTerrain, IsSmootherThanItsPlasma) {
+  const Heightmap start(65, 65, 1, 1, 128);
+  const Heightmap made = Seeded(3, start, [](Heightmap& m) { StartupTerrain(m); });
+  const Heightmap plasma = Seeded(3, start, [](Heightmap& m) {
+    AddNoise(m, 100, kGaussian);
+    DrawPlasma(m, 0, 0, kWhole, kWhole, 1, 1);
+  });
+  EXPECT_LT(Roughness(made), 0.8 * Roughness(plasma));
+}
+
+// Its corners are seeds scattered by a Gaussian noise of sigma 100: on average
+// about 58 from where they started once wrapped on 8 bits (sigma 50: about 40).
+TEST(StartupTerrain, ScattersItsCornersWithSigma100) {
+  double scatter = 0;
+  for (unsigned seed = 1; seed <= 25; ++seed) {
+    const Heightmap map =
+        Seeded(seed, Heightmap(33, 33, 1, 1, 128), [](Heightmap& m) { StartupTerrain(m); });
+    for (int corner : {map(0, 0), map(32, 0), map(0, 32), map(32, 32)})
+      scatter += std::abs(corner - 128) / 100.0;
+  }
+  EXPECT_GT(scatter, 48);
+}
+
 TEST(DrawPlasma, WithoutDisplacementBlendsTheCornersBilinearly) {
   Heightmap map = Varied(33);
   map(0, 0) = 10;
