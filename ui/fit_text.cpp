@@ -31,6 +31,14 @@ int TextWidth(Fl_Font font, int size, const char* text) {
   return static_cast<int>(fl_width(text) + 0.999);
 }
 
+// The width of the menu's longest entry at this type size.
+int WidestEntry(const Fl_Menu_Item* menu, int size) {
+  int widest = 0;
+  for (const Fl_Menu_Item* m = menu; m && m->label(); m = m->next())
+    widest = std::max(widest, TextWidth(m->labelfont(), size, m->label()));
+  return widest;
+}
+
 }  // namespace
 
 void FitTabLabels(Fl_Tabs* tabs) {
@@ -54,10 +62,7 @@ void FitChoiceEntries(Fl_Choice* choice) {
   if (!menu) return;
   const int room = choice->w() - kChoiceArrow - kChoiceMargins;
   for (int size = kLargest; size >= kSmallest; --size) {
-    bool fits = true;
-    for (const Fl_Menu_Item* m = menu; m->label(); m = m->next())
-      fits = fits && TextWidth(m->labelfont(), size, m->label()) <= room;
-    if (fits || size == kSmallest) {
+    if (WidestEntry(menu, size) <= room || size == kSmallest) {
       // The menu arrays are static and each belongs to one choice.
       for (Fl_Menu_Item* m = const_cast<Fl_Menu_Item*>(menu); m->label(); m = m->next())
         m->labelsize(size);
@@ -68,10 +73,7 @@ void FitChoiceEntries(Fl_Choice* choice) {
 
 int ChoiceWidthForEntries(Fl_Choice* choice) {
   platform::ReadyTextMeasuring();
-  int widest = 0;
-  for (const Fl_Menu_Item* m = choice->menu(); m && m->label(); m = m->next())
-    widest = std::max(widest, TextWidth(m->labelfont(), kLargest, m->label()));
-  return widest + kChoiceArrow + kChoiceMargins;
+  return WidestEntry(choice->menu(), kLargest) + kChoiceArrow + kChoiceMargins;
 }
 
 void FitLabelLeftOf(Fl_Widget* widget) {
