@@ -33,8 +33,6 @@ using ::testing::SizeIs;
 
 class PluginRun : public ::testing::Test {
  protected:
-  // Runs `scenario` as the one step of a run, which then ends.
-  static void InRun(const std::function<void()>& scenario) { RunWithSteps({scenario, EndRun}); }
   ScreenTurn turn;
   ScopedFakePlatform platform;
   FakePlatform& fake = platform.fake;

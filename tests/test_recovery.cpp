@@ -82,8 +82,6 @@ std::string LeaveDeadRunsCopy(const std::string& bytes, const std::string& pid =
 class RecoveryRun : public testing::Test {
  protected:
   void SetUp() override { SetRecoveryPeriod(0); }  // updates only when a test asks
-  // Runs `scenario` as the one step of a run, which then ends.
-  static void InRun(const std::function<void()>& scenario) { RunWithSteps({scenario, EndRun}); }
   ScreenTurn turn;
   ScopedFakePlatform platform;
   FakePlatform& fake = platform.fake;

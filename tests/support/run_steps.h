@@ -55,3 +55,6 @@ inline void RunWithSteps(const std::vector<std::function<void()>>& steps, double
   EXPECT_FALSE(timedOut) << "the run did not end in time";
   EXPECT_EQ(next, steps.size()) << "the run ended before every step";
 }
+
+// Runs `scenario` as the one step of a run, which then ends.
+inline void InRun(const std::function<void()>& scenario) { RunWithSteps({scenario, EndRun}); }
