@@ -69,7 +69,7 @@ class WholeFileWrite : public ::testing::Test {
   std::string reason;
 };
 
-TEST_F(WholeFileWrite, ReplacingKeepsHiddenAndSystemAndLeavesNoTemporary) {
+TEST_F(WholeFileWrite, ReplacementLeavesOnlyTheFileWithItsAttributes) {
   const DWORD kept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
   ASSERT_TRUE(SetFileAttributesA(file.c_str(), kept));
   ASSERT_TRUE(Write(file, "new\nlines\n")) << reason;
@@ -78,7 +78,7 @@ TEST_F(WholeFileWrite, ReplacingKeepsHiddenAndSystemAndLeavesNoTemporary) {
   EXPECT_THAT(Names(), ElementsAre("map.qmf"));
 }
 
-TEST_F(WholeFileWrite, ReadOnlyFileIsRefusedAndStaysWhole) {
+TEST_F(WholeFileWrite, WriteToAReadOnlyFileIsRefusedLeavingItWhole) {
   ASSERT_TRUE(SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_READONLY));
   EXPECT_FALSE(Write(file, "new"));
   EXPECT_NE(reason, "");
@@ -95,7 +95,7 @@ TEST_F(WholeFileWrite, HardLinkedFileGetsTheBytesUnderEveryName) {
 
 // Another program holding the file open without sharing its deletion blocks
 // the replacement and the rename after it: the old bytes must survive.
-TEST_F(WholeFileWrite, BlockedReplacementLeavesTheOldFileWholeAndNoTemporary) {
+TEST_F(WholeFileWrite, BlockedReplacementLeavesOnlyTheOldFileWhole) {
   HANDLE held = CreateFileA(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   ASSERT_NE(held, INVALID_HANDLE_VALUE);

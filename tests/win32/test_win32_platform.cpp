@@ -13,7 +13,7 @@ namespace {
 
 // The oldest record layout (76 bytes), no owner or initial folder, and the filter as
 // description and pattern pairs, each ended by a NUL, with one NUL more after the last.
-TEST(DialogRecord, OldestLayoutTitleFlagsAndTheFilterPairsInOrder) {
+TEST(DialogRecord, CommonDialogsGetTheOldestLayoutWithNulSeparatedFilters) {
   const struct {
     bool save;
     const char* title;
