@@ -94,7 +94,7 @@ TEST_F(Preview, TheRampRunsFromTheLowToTheHighColour) {
   pitchDrag = 15;
   Frame();
   EXPECT_THAT(At(Project(-0.5, 0, 0.5)), LooksLike(0xc8280a)) << "the low colour at the bottom";
-  EXPECT_THAT(At(Project(0.5, 1, -0.5)), LooksLike(0x0000fa)) << "the high colour at the top";
+  EXPECT_THAT(At(Project(0.25, 1, -0.25)), LooksLike(0x0000fa)) << "the high colour on top";
 }
 
 // Every edge of the grid is drawn in blue, and the cells between them are not filled.
