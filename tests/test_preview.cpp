@@ -81,20 +81,34 @@ TEST_F(Preview, TheRampRunsFromTheLowToTheHighColour) {
   pitch = 20;
   Frame();
   EXPECT_THAT(At(Project(0.5, 0.498, -0.5)), LooksLike(0xfefefe)) << "start colours half way up";
-  EXPECT_THAT(At({0, h() - 1}), LooksLike(kSky)) << "the background";
   maxWideness = 1020;
   maxHeight = 510;
   minColor = {200, 40, 10};
   meanColor = {20, 100, 60};
   maxColor = {0, 0, 250};
-  // A drag in progress turns the view on top of the yaw and pitch already set.
+  Frame();
+  EXPECT_THAT(At(Project(-0.5, 0, 0.5)), LooksLike(0xc8280a)) << "the low colour at the bottom";
+  EXPECT_THAT(At(Project(0.5, 1, -0.5)), LooksLike(0x0000fa)) << "the high colour at the top";
+}
+
+// A drag in progress turns the view on top of the yaw and pitch already set. A
+// wideness of 4096 against 255 spans 2 preview units; 215 stands 0.105 high.
+TEST_F(Preview, TheViewFollowsTheTurnIncludingADragInProgress) {
+  heightmap.assign(249, 249, 1, 1, 40);
+  cimg_forXY(heightmap, x, y) if (x > 124 && y < 124) heightmap(x, y) = 255;
+  minColor = meanColor = {0, 0, 0};
+  maxColor = {0, 0, 250};
   yaw = 30;
   yawDrag = 60;
   pitch = 5;
   pitchDrag = 15;
+  maxWideness = 4096;
   Frame();
-  EXPECT_THAT(At(Project(-0.5, 0, 0.5)), LooksLike(0xc8280a)) << "the low colour at the bottom";
-  EXPECT_THAT(At(Project(0.25, 1, -0.25)), LooksLike(0x0000fa)) << "the high colour on top";
+  EXPECT_THAT(At(Project(-0.5, 0, 0.5)), LooksLike(0x000000)) << "the low corner";
+  EXPECT_THAT(At(Project(0.5, 2.0 * 215 / 4096, -0.5)),
+              ::testing::Not(::testing::AnyOf(LooksLike(0x000000), LooksLike(kSky))))
+      << "the raised quadrant's far corner";
+  EXPECT_THAT(At({0, h() - 1}), LooksLike(kSky)) << "the background";
 }
 
 // Every edge of the grid is drawn in blue, and the cells between them are not filled.
