@@ -2,7 +2,6 @@
 #include <FreeImage.h>
 #include <dlfcn.h>
 #include <gmock/gmock.h>
-#include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <cstdint>
@@ -95,8 +94,7 @@ TEST(PickMapSize, TakesTheLargestSideWithin1Point3OfTheImage) {
     EXPECT_EQ(PickMapSizeIndex(row.m, mapSizeTable, 5), row.index) << row.m;
 }
 
-// Quadrants blue, yellow / red, green (luma 18, 237 / 54, 182) show a crop, a letterbox or
-// a flip; the longer side, 300, picks 249.
+// Quadrants of luma 18, 237 / 54, 182 show a crop, a letterbox or a flip; 300 picks 249.
 TEST_F(Files, ImagesLoadAsLuminanceStretchedToThePickedSize) {
   const unsigned quadrant[4][3] = {{0, 0, 255}, {255, 255, 0}, {255, 0, 0}, {0, 255, 0}};
   const int luma[4] = {18, 237, 54, 182};
@@ -110,8 +108,7 @@ TEST_F(Files, ImagesLoadAsLuminanceStretchedToThePickedSize) {
       EXPECT_NEAR(map(q % 2 * 124 + at, q / 2 * 124 + at), luma[q], 4) << "quadrant " << q;
 }
 
-// Deep colour loads as its 32-bit conversion (each channel's high byte), 16-bit
-// grey as v / 257: as the 8-bit image with those values.
+// Deep colour loads as its channels' high bytes, 16-bit grey as v / 257: as the 8-bit twin.
 TEST_F(Files, DeepImagesLoadAsTheirEightBitTwin) {
   auto deep = [](int x, int y, int c) { return unsigned(x * 1601 + y * 703 + c * 20000) % 65536; };
   const struct {
@@ -149,8 +146,7 @@ TEST_F(Files, PnmHeaderCommentsAreSkipped) {
   EXPECT_EQ(map(3, 3), 7);
 }
 
-// Each of these once hung, crashed or overran FreeImage, was read past its end or filled
-// with zeros without a word, or would have taken far too much memory.
+// Each once hung, crashed or overran FreeImage, loaded zeros silently or took too much memory.
 TEST_F(Files, MalformedImagesAreRefusedWithTheirReason) {
   std::string jpg = ReadAll(Make("photo.jpg", FIT_BITMAP, 24, 45, 30, Runs));
   jpg.insert(4 + (std::uint8_t(jpg[4]) << 8 | std::uint8_t(jpg[5])), "abc");  // after APP0
@@ -193,15 +189,6 @@ TEST_F(Files, FifoIsRefusedNotWaitedOn) {
   EXPECT_EQ(InChild([&] { return Load(folder / "pipe.png").ok; }, 10), 0) << "142: it hung";
 }
 
-// Without one, the load says where it could not be made.
-TEST_F(Files, UnwritableTemporaryFolderIsNamed) {
-  const std::string image = Make("map.png", FIT_BITMAP, 8, 20, 20, Runs), gone = folder / "gone";
-  setenv("TMPDIR", gone.c_str(), 1);
-  const ImageFileResult load = Load(image);
-  EXPECT_FALSE(load.ok);
-  EXPECT_THAT(load.message, HasSubstr(gone));
-}
-
 TEST_F(Files, LoadImageCommandWarnsOnceOfAFailure) {
   fake.openAnswers = {Write("text.bmp", "not an image")};
   heightmap = Ramp(63);
@@ -214,8 +201,7 @@ TEST_F(Files, LoadImageCommandWarnsOnceOfAFailure) {
 
 std::vector<std::string> freeImageSaid;
 
-// FreeImage meets the fault of a cut progressive JPEG in the header read and
-// again in the full read.
+// FreeImage meets the fault of a cut progressive JPEG in the header read and the full read.
 TEST_F(Files, AFreeImageMessageIsHeardOnceAcrossBothReads) {
   const std::string jpg = Make(
       "cut.jpg", FIT_BITMAP, 24, 256, 256, [](int x, int y, int c) { return c ? 0 : x * y; },
@@ -246,13 +232,18 @@ TEST(ToolkitFilters, ShowEachPatternOnceInTheChoosersSyntax) {
             "Bitmap file\t*.bmp\nPictures\t*.{bmp,png,jpg}\n");
 }
 
-// TMPDIR names a folder without the final slash.
+// TMPDIR names a folder without the final slash; a load that cannot make one there names it.
 TEST_F(Files, TemporaryFileIsANewFileInTheTemporaryFolder) {
   std::string path;
   ASSERT_TRUE(platform::Native().MakeTempFile("relievo-", &path));
   EXPECT_THAT(path, ::testing::MatchesRegex(folder / "tmp/relievo-.*\\.tmp"));
   EXPECT_TRUE(fs::is_empty(path));
   fs::remove(path);
+  const std::string image = Make("map.png", FIT_BITMAP, 8, 20, 20, Runs), gone = folder / "gone";
+  setenv("TMPDIR", gone.c_str(), 1);
+  const ImageFileResult load = Load(image);
+  EXPECT_FALSE(load.ok);
+  EXPECT_THAT(load.message, HasSubstr(gone)) << "the folder where it could not be made";
 }
 
 TEST_F(Files, AFailedExportIsWarnedOfAndReportedAsFailed) {

@@ -1,10 +1,8 @@
-// The map text: its bytes, its layout as the host reads it, its numbers against
-// printf; and the host's own checks of what it is handed.
+// The map text: its bytes, its layout as the host reads it, its numbers against printf; and
+// the host's own checks of what it is handed.
 #include <gmock/gmock.h>
-#include <gtest/gtest.h>
 
 #include <cfloat>
-#include <climits>
 #include <cmath>
 #include <random>
 
@@ -47,8 +45,8 @@ TEST(NumberFormat, FixedMatchesPrintf) {
   }
 }
 
-// 16 flat samples over 256 units: vertices step 16 from -128; each quad lists its
-// corners (c+1, r), (c+1, r+1), (c, r+1), (c, r), then their texture places.
+// 16 flat samples over 256 units: vertices step 16 from -128; each quad lists its corners
+// (c+1, r), (c+1, r+1), (c, r+1), (c, r), then their texture places.
 TEST(MapText, WorkedExampleGivesItsExactBytes) {
   SetMap(16, 7, 256, 255);
   const std::string text = BuildMapText(MapTextForm::File);
@@ -89,9 +87,8 @@ TEST(MapText, HostReadsEverySizeAsLaidOut) {
   }
 }
 
-// 125 samples over 1000 units: 4 x 4 tiles, vertex (c, r) at x = 8 (c - 62),
-// z = 8 (r - 62), whichever tile holds it. The lowest sample, alone in the last
-// row, stands at 0.
+// 125 samples over 1000 units: 4 x 4 tiles, vertex (c, r) at x = 8 (c - 62), z = 8 (r - 62)
+// whichever tile holds it. The lowest sample, alone in the last row, stands at 0.
 TEST(MapText, EverySampleStandsAtItsPlaceInItsTile) {
   SetMap(125, 50, 1000, 255);
   heightmap(100, 40) = 250;

@@ -1,24 +1,20 @@
-// The 3D preview: where the terrain appears, in which colours, and how the mouse
-// turns and zooms it. Frames are read back from the window.
+// The 3D preview, read back from its window: where the terrain shows, its colours, the mouse.
 #include <FL/Fl.H>
 #include <FL/gl.h>
 #include <gmock/gmock.h>
-#include <gtest/gtest.h>
 
 #include <cmath>
-#include <utility>
 #include <vector>
 
 #include "plugin/plugin_state.h"
 #include "preview/my_gl_win.h"
 #include "tests/support/screen_turn.h"
 
+using ::testing::ElementsAre;
+
 namespace {
 
 const int kSky = 0x9999e5;  // 0.6, 0.6, 0.9
-const int kBlue = 0x0000ff;
-
-int Packed(Rgb c) { return c.r << 16 | c.g << 8 | c.b; }
 
 // Colours as 0xRRGGBB; within 2 in every channel counts as the same.
 MATCHER_P(LooksLike, colour, "") {
@@ -37,11 +33,13 @@ class Preview : public ::testing::Test, ScreenTurn, public MyGlWin {
     camY = -0.8f;
     camZ = -2.7f;
     yaw = pitch = yawDrag = pitchDrag = 0;
+    minColor = {0, 0, 0};  // the start colours, whatever an earlier test set
+    meanColor = {127, 127, 127};
+    maxColor = {255, 255, 255};
     show();
     wait_for_expose();
   }
-  void TestBody() override {}
-  // A double-buffered window reads back from its back buffer.
+  // Draws a frame and reads it back from the back buffer.
   void Frame() {
     make_current();
     draw();
@@ -55,8 +53,7 @@ class Preview : public ::testing::Test, ScreenTurn, public MyGlWin {
     const int i = (y * w() + x) * 3;
     return pixels_[i] << 16 | pixels_[i + 1] << 8 | pixels_[i + 2];
   }
-  // Where (X, Y, Z) appears: turned by the pitch about x, then the yaw about y,
-  // moved by the camera, seen at 60 degrees (cot 30 = sqrt 3).
+  // Where (X, Y, Z) shows: pitched about x, yawed about y, moved, seen at 60 degrees (cot 30).
   std::pair<int, int> Project(double X, double Y, double Z) const {
     const double a = (pitch + pitchDrag) * M_PI / 180, b = (yaw + yawDrag) * M_PI / 180;
     const double y1 = Y * std::cos(a) - Z * std::sin(a), z1 = Y * std::sin(a) + Z * std::cos(a);
@@ -75,29 +72,23 @@ class Preview : public ::testing::Test, ScreenTurn, public MyGlWin {
   std::vector<unsigned char> pixels_ = std::vector<unsigned char>(400 * 200 * 3);
 };
 
-// 1020 wide by 510 high: the square spans 1 unit and a full-range quadrant
-// stands 1 unit high, where the ramp reaches the high colour.
+// A quadrant raised to 255 over ground at 0. At 1024 by 255 it stands 2 * 255 / 1024 high
+// (t = 0.498), where the start colours give 0.996 grey; at 1020 by 510 the square spans 1
+// unit and the quadrant stands 1 high, where the ramp reaches the high colour.
 TEST_F(Preview, TheRampRunsFromTheLowToTheHighColour) {
   heightmap.assign(249, 249, 1, 1, 0);
   cimg_forXY(heightmap, x, y) if (x > 124 && y < 124) heightmap(x, y) = 255;
+  pitch = 20;
+  Frame();
+  EXPECT_THAT(At(Project(0.5, 0.498, -0.5)), LooksLike(0xfefefe)) << "start colours half way up";
   maxWideness = 1020;
   maxHeight = 510;
   minColor = {200, 40, 10};
   meanColor = {20, 100, 60};
   maxColor = {0, 0, 250};
-  pitch = 20;
   Frame();
-  EXPECT_THAT(At(Project(-0.5, 0, 0.5)), LooksLike(Packed(minColor)));
-  EXPECT_THAT(At(Project(0.5, 1, -0.5)), LooksLike(Packed(maxColor)));
-}
-
-// The start colours (black, grey 127, white) reach about 0.998 grey at height 0.5.
-TEST_F(Preview, StartColoursAreNearlyWhiteHalfWayUp) {
-  heightmap.assign(249, 249, 1, 1, 0);
-  cimg_forXY(heightmap, x, y) if (x > 124 && y < 124) heightmap(x, y) = 255;
-  pitch = 20;
-  Frame();  // 1024 by 255: the full range stands 2 * 255 / 1024 high, t = 0.498
-  EXPECT_THAT(At(Project(0.5, 0.498, -0.5)), LooksLike(0xfefefe));
+  EXPECT_THAT(At(Project(-0.5, 0, 0.5)), LooksLike(0xc8280a)) << "the low colour at the bottom";
+  EXPECT_THAT(At(Project(0.5, 1, -0.5)), LooksLike(0x0000fa)) << "the high colour at the top";
 }
 
 // A drag in progress turns the view on top of the yaw and pitch already set. A
@@ -137,8 +128,8 @@ TEST_F(Preview, WireframeDrawsEveryGridEdgeInBlue) {
   for (int i = 0; i < 9; ++i) {
     for (int j = 0; j < 8; ++j) {
       SCOPED_TRACE(::testing::Message() << "row or column " << i << ", step " << j);
-      EXPECT_THAT(seen(j + 0.5, i, 1), LooksLike(kBlue));
-      EXPECT_THAT(seen(i, j + 0.5, 1), LooksLike(kBlue));
+      EXPECT_THAT(seen(j + 0.5, i, 1), LooksLike(0x0000ff));
+      EXPECT_THAT(seen(i, j + 0.5, 1), LooksLike(0x0000ff));
       EXPECT_THAT(seen(j + 0.5, i + 0.5, 0), LooksLike(kSky));
     }
   }
@@ -151,8 +142,7 @@ TEST_F(Preview, ReleasingTheLeftButtonKeepsTheTurn) {
   Send(FL_PUSH, 100, 100, FL_BUTTON1, 1);
   Send(FL_DRAG, 130, 90, FL_BUTTON1);
   EXPECT_EQ(Send(FL_RELEASE, 130, 90, 0, 1), 1);
-  EXPECT_THAT(std::vector<float>({yaw, pitch, yawDrag, pitchDrag}),
-              ::testing::ElementsAre(35, -3, 0, 0));
+  EXPECT_THAT(std::vector<float>({yaw, pitch, yawDrag, pitchDrag}), ElementsAre(35, -3, 0, 0));
 }
 
 // Down 1, down 100, sideways, up: half a unit each way per event, from the last one.
@@ -164,7 +154,7 @@ TEST_F(Preview, ZoomDragMovesAFixedStepPerEvent) {
     EXPECT_EQ(Send(FL_DRAG, 5, y, FL_BUTTON3), 1);
     steps.push_back(camZ);
   }
-  EXPECT_THAT(steps, ::testing::ElementsAre(0.5f, 1, 1, 0.5f));
+  EXPECT_THAT(steps, ElementsAre(0.5f, 1, 1, 0.5f));
 }
 
 }  // namespace

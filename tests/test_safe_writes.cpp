@@ -1,5 +1,4 @@
-// Whole-file writes: what a rewrite keeps of the file, writes that cannot finish, targets that
-// are no files, and the file's protection.
+// Whole-file writes: what a rewrite keeps, writes that cannot finish, odd or protected targets.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
