@@ -5,16 +5,19 @@ The tree is copied into one separate build directory per worker (optimised
 lightly, no benchmarks, no sanitizers) and built once; then each worker takes
 the next fault, changes its copy's file, rebuilds incrementally, runs the
 tests, and restores the file. The tests run in three steps, each only when the
-one before passed: the test files that exercise the changed folder (TESTED_BY),
-then every other unit test, then the end-to-end runs. A failing or timed-out
-step means the fault was caught, so a caught fault costs only its own tests. A
-fault whose text is no longer in the file (the code moved) is reported as
-stale and counted apart, as is one that does not compile.
+one before passed: the tests that caught an earlier fault in the same file, the
+test files that exercise the changed folder (TESTED_BY), every other unit test,
+then the end-to-end runs. A failing or timed-out step means the fault was
+caught, so a caught fault costs only the tests that catch it. Putting a file
+back reuses the object compiled from it before the first fault, instead of
+compiling it again. A fault whose text is no longer in the file (the code moved)
+is reported as stale and counted apart, as is one that does not compile.
 
 Usage: scripts/mutate.py [--only ID,...] [--list] [--dir build-mutate] [--jobs 2]
 Run it on a display (make mutate starts a virtual one when none is set).
 """
 import argparse
+import glob
 import os
 import re
 import shutil
@@ -49,6 +52,12 @@ TESTED_BY = {
                   "test_plugin_run.cpp"],
     "host/": ["test_map_text.cpp", "test_files.cpp"],
 }
+
+
+# gold links the test program in a third of the time of the default linker.
+LINKER = (["-D%s=-fuse-ld=gold" % v for v in ("CMAKE_EXE_LINKER_FLAGS", "CMAKE_SHARED_LINKER_FLAGS",
+                                            "CMAKE_MODULE_LINKER_FLAGS")]
+          if shutil.which("ld.gold") else [])
 
 
 def suites_of(test_file):
@@ -192,64 +201,115 @@ class Worker:
         self.log_path = os.path.join(top, "mutate.log")
         self.log = open(self.log_path, "w")
         self.build_cmd = ["cmake", "--build", self.bld, "-j", str(jobs)]
+        self.kept = None  # (file, text, time, object, copy of the object) of the file changed
+        self.matrix = None  # a ctest pattern: run all its tests on each fault, see --matrix
 
     def configure_and_build(self):
-        if not os.path.exists(os.path.join(self.bld, "CMakeCache.txt")):
-            code, _ = run(["cmake", "-S", self.src, "-B", self.bld, "-DCMAKE_BUILD_TYPE=None",
-                           "-DCMAKE_CXX_FLAGS=-O1 -g0", "-DRELIEVO_BUILD_BENCHMARKS=OFF"],
-                          log=self.log)
-            if code != 0:
-                return "configure failed, see " + self.log_path
+        code, _ = run(["cmake", "-S", self.src, "-B", self.bld, "-DCMAKE_BUILD_TYPE=None",
+                       "-DCMAKE_CXX_FLAGS=-O1 -g0", "-DRELIEVO_BUILD_BENCHMARKS=OFF"] + LINKER,
+                      log=self.log)
+        if code != 0:
+            return "configure failed, see " + self.log_path
         code, _ = run(self.build_cmd, log=self.log)
         return None if code == 0 else "the unchanged tree does not build, see " + self.log_path
 
-    def run_suite(self, first=None, timeout=None):
+    def failed_tests(self):
+        """The names of the tests the last ctest run saw fail."""
+        try:
+            with open(os.path.join(self.bld, "Testing", "Temporary", "LastTestsFailed.log")) as f:
+                return [line.strip().partition(":")[2] for line in f if ":" in line]
+        except OSError:
+            return []
+
+    def run_suite(self, first=None, killers=(), timeout=None):
         """The steps in order, each only if the one before passed; returns the
-        exit code of the last step run (None on time-out) and the seconds taken."""
+        exit code of the last step run (None on time-out), the seconds taken and
+        the tests that failed."""
         # Two at a time: the GUI tests spend most of their time waiting for the X server.
         ctest = ["ctest", "--test-dir", self.bld, "--stop-on-failure", "--output-on-failure",
                  "-j", "2"]
-        steps = [ctest + ["-R", first]] if first else []
+        steps = []
+        if killers:
+            steps.append(ctest + ["-R", "^(%s)$" % "|".join(re.escape(k) for k in killers)])
+        if first:
+            steps.append(ctest + ["-R", first])
         steps.append(ctest + ["-E", "^e2e" + ("|" + first if first else "")])
         steps.append(ctest + ["-R", "^e2e"])  # with and without a window manager
         start, code = time.monotonic(), 0
         for step in steps:
             left = None if timeout is None else max(1.0, timeout - (time.monotonic() - start))
-            code, _ = run(step, timeout=left, log=self.log)
+            code, took = run(step, timeout=left, log=self.log)
+            print("  step %s: exit %s in %.1f s" % (step[-1], code, took), file=self.log, flush=True)
             if code != 0:
                 break
-        return code, time.monotonic() - start
+        return code, time.monotonic() - start, self.failed_tests() if code else []
 
-    def try_mutant(self, m, limit):
-        path = os.path.join(self.src, m["file"])
-        try:
-            with open(path, encoding="utf-8") as f:
-                original = f.read()
-        except OSError:
-            original = ""
+    def object_of(self, rel):
+        """The object file the build makes from a source, when it makes exactly one."""
+        found = glob.glob(os.path.join(self.bld, "**", "CMakeFiles", "*.dir", rel + ".o"),
+                          recursive=True)
+        return found[0] if len(found) == 1 else None
+
+    def keep_original(self, rel):
+        """Keeps the unchanged file's text, time and object, to put back later."""
+        path = os.path.join(self.src, rel)
+        with open(path, encoding="utf-8") as f:
+            text = f.read()
+        obj = self.object_of(rel)
+        kept = os.path.join(os.path.dirname(self.bld), "kept.o")
+        if obj:
+            shutil.copyfile(obj, kept)
+        self.kept = (rel, text, os.stat(path).st_mtime_ns, obj if obj else None, kept)
+
+    def put_back(self):
+        """Restores the kept file. Its old time and a fresh copy of its old object
+        let make skip the compile and only archive and link again."""
+        if not self.kept:
+            return
+        rel, text, mtime, obj, kept = self.kept
+        path = os.path.join(self.src, rel)
+        with open(path, "w", encoding="utf-8") as f:
+            f.write(text)
+        if obj:
+            os.utime(path, ns=(mtime, mtime))
+            shutil.copyfile(kept, obj)  # newer than the library: make archives it again
+        self.kept = None
+
+    def try_mutant(self, m, limit, killers):
+        if not self.kept or self.kept[0] != m["file"]:
+            self.put_back()
+            try:
+                self.keep_original(m["file"])
+            except OSError:
+                return "stale", "file not found", []
+        original = self.kept[1]
         count = original.count(m["find"])
         if count != 1:
-            return "stale", "text not found" if count == 0 else "text found %d times" % count
+            return "stale", "text not found" if count == 0 else "text found %d times" % count, []
         print("[%s] %s" % (m["id"], m["fault"]), file=self.log, flush=True)
-        start = time.monotonic()
+        start, failed = time.monotonic(), []
+        path = os.path.join(self.src, m["file"])
         with open(path, "w", encoding="utf-8") as f:
             f.write(original.replace(m["find"], m["repl"]))
-        try:
-            code, _ = run(self.build_cmd, log=self.log)
-            if code != 0:
-                verdict, detail = "no-build", "does not compile"
+        code, took = run(self.build_cmd, log=self.log)
+        print("  build: exit %s in %.1f s" % (code, took), file=self.log, flush=True)
+        if code != 0:
+            verdict, detail = "no-build", "does not compile"
+        elif self.matrix:
+            # Every test of the pattern, none skipped: which of them catch this fault.
+            code, _ = run(["ctest", "--test-dir", self.bld, "-j", "2", "-R", self.matrix],
+                          timeout=limit, log=self.log)
+            failed = self.failed_tests() if code else []
+            verdict, detail = ("caught", "%d tests fail" % len(failed)) if code else (
+                "missed", "no test of the pattern fails")
+            code, _, failed = self.run_suite(first_tests(m["file"]), killers, timeout=limit)
+            if code is None:
+                verdict, detail = "caught", "time-out"
+            elif code != 0:
+                verdict, detail = "caught", "tests fail"
             else:
-                code, _ = self.run_suite(first_tests(m["file"]), timeout=limit)
-                if code is None:
-                    verdict, detail = "caught", "time-out"
-                elif code != 0:
-                    verdict, detail = "caught", "tests fail"
-                else:
-                    verdict, detail = "missed", "all tests pass"
-        finally:
-            with open(path, "w", encoding="utf-8") as f:
-                f.write(original)
-        return verdict, detail + " (%.0f s)" % (time.monotonic() - start)
+                verdict, detail = "missed", "all tests pass"
+        return verdict, detail + " (%.0f s)" % (time.monotonic() - start), failed
 
 
 def main():
@@ -260,6 +320,9 @@ def main():
     parser.add_argument("--jobs", type=int, default=2, help="copies of the tree worked in parallel")
     parser.add_argument("--timeout", type=float, default=0,
                         help="seconds per test run (default: 3 x the clean run + 60)")
+    parser.add_argument("--matrix", metavar="PATTERN",
+                        help="run every test matching PATTERN on each fault, with no other step, "
+                        "and write which tests catch which fault to DIR/matrix.txt")
     args = parser.parse_args()
 
     signal.signal(signal.SIGTERM, stop)
@@ -295,7 +358,9 @@ def main():
         sys.exit(next(e for e in errors if e))
     print("  built in %.0f s; running the suite on one ..." % (time.monotonic() - began),
           flush=True)
-    code, clean = workers[0].run_suite()
+    for w in workers:
+        w.matrix = args.matrix
+    code, clean, _ = workers[0].run_suite()
     if code != 0:
         sys.exit("the suite fails without any mutant, see " + workers[0].log_path)
     limit = args.timeout or 3 * clean + 60
@@ -305,6 +370,8 @@ def main():
     results = {"caught": [], "missed": [], "stale": [], "no-build": []}
     queue = list(reversed(mutants))
     lock = threading.Lock()
+    killers = {}  # file -> the tests that caught a fault in it, the latest first
+    matrix = []
 
     def work(worker):
         last_file = None
@@ -316,11 +383,18 @@ def main():
                 same = [i for i, q in enumerate(queue) if q["file"] == last_file]
                 m = queue.pop(same[-1] if same else -1)
                 last_file = m["file"]
+                known = killers.get(m["file"], [])[:6]
             try:
-                verdict, detail = worker.try_mutant(m, limit)
+                verdict, detail, failed = worker.try_mutant(m, limit, known)
             except KeyboardInterrupt:
+                worker.put_back()
                 return
             with lock:
+                if args.matrix:
+                    matrix.append("%s: %s" % (m["id"], " ".join(sorted(failed)) or "-"))
+                failed = [t for t in failed if not t.startswith("e2e")]  # slow: kept last
+                if failed:
+                    killers[m["file"]] = list(dict.fromkeys(failed + known))
                 results[verdict].append(m["id"])
                 print("%-8s %-24s %-40s %s" % (verdict.upper(), m["id"], m["fault"][:40], detail),
                       flush=True)
@@ -330,6 +404,11 @@ def main():
         t.start()
     for t in threads:
         t.join()
+    for w in workers:
+        w.put_back()
+    if args.matrix:
+        with open(os.path.join(args.dir, "matrix.txt"), "w") as f:
+            f.write("\n".join(sorted(matrix)) + "\n")
     if stopping.is_set():
         return 130
     # Leave the copies built as the tree is, for the next run.
