@@ -1,5 +1,4 @@
-// The control window: its buttons and what they do to the map, the editor and
-// the preview, and the settings a run starts from.
+// The control window: what its buttons do to the map, editor and preview; a run's settings.
 #include <FL/Fl.H>
 #include <FL/Fl_Choice.H>
 #include <FL/Fl_Color_Chooser.H>
@@ -36,12 +35,6 @@ class ControlWindowTest : public ::testing::Test {
     previewWindow = nullptr;
     editorDisplay = nullptr;
   }
-  // Whether act made the preview redraw.
-  bool Redraws(const std::function<void()>& act) {
-    preview_.clear_damage();
-    act();
-    return preview_.damage() != 0;
-  }
   Fl_Button* Tip(const char* tip) { return static_cast<Fl_Button*>(Named(cw_.window, tip)); }
   ScreenTurn turn_;
   ScopedFakePlatform platform_;
@@ -62,8 +55,7 @@ TEST_F(ControlWindowTest, EachToolButtonSelectsItsTool) {
   }
 }
 
-// result(x, y) is before(source(x, y)) on a 4 x 6 map; clockwise as seen with y
-// down, so the top-left sample ends top right.
+// result(x, y) is before(source(x, y)) on a 4 x 6 map; clockwise with y down.
 TEST_F(ControlWindowTest, TransformButtonsMoveEverySampleAsNamed) {
   const struct {
     const char* tip;
@@ -85,65 +77,34 @@ TEST_F(ControlWindowTest, TransformButtonsMoveEverySampleAsNamed) {
   }
 }
 
-class ZoomTest : public ControlWindowTest {
- protected:
-  void SetUp() override {
-    ControlWindowTest::SetUp();
-    heightmap.assign(63, 63, 1, 1, 9);
-    editorDisplay = &display_;
-  }
-  // The zoom after a click, checked against the editor's size.
-  int ZoomAfter(const char* tip) {
+// Reduce at zoom 1, Enlarge up to the screen, then Change Size; the editor fits the map
+// at every step.
+TEST_F(ControlWindowTest, ZoomStepsDoubleWithinTheScreen) {
+  cimg_library::CImgDisplay display{100, 100, "Heightmap", 1, false, false};
+  editorDisplay = &display;
+  heightmap.assign(63, 63, 1, 1, 9);
+  auto zoomAfter = [&](const char* tip) {
     Click(Tip(tip));
-    EXPECT_EQ(display_.width(), 63 * displayZoom)
-        << "the editor does not fit the map after " << tip;
+    EXPECT_EQ(display.width(), 63 * displayZoom) << "the editor does not fit after " << tip;
     return displayZoom;
-  }
-  std::string StatusText() { return Str(cw_.statusBox->label()); }
-  cimg_library::CImgDisplay display_{100, 100, "Heightmap", 1, false, false};
-};
-
-TEST_F(ZoomTest, ReduceAtZoomOneFitsTheEditorAndSaysItIsTheSmallest) {
-  EXPECT_EQ(ZoomAfter("Reduce"), 1);
-  EXPECT_THAT(StatusText(), HasSubstr("smallest size"));
-}
-
-TEST_F(ZoomTest, EnlargeDoublesUntilTheNextStepWouldLeaveTheScreen) {
-  std::vector<int> zooms;
-  for (int i = 0; i < 6; ++i) zooms.push_back(ZoomAfter("Enlarge"));
-  const int top = displayZoom, screen = std::min(Fl::w(), Fl::h());
-  EXPECT_LE(top * 63, screen);
-  EXPECT_GT(top * 2 * 63, screen);
-  EXPECT_THAT(std::vector<int>(zooms.begin(), zooms.begin() + 2), ElementsAre(2, 4));
-  EXPECT_THAT(StatusText(), HasSubstr("largest size that fits the screen"));
-}
-
-TEST_F(ZoomTest, AZoomStepThatWorksClearsTheLimitNote) {
-  ZoomAfter("Reduce");
-  EXPECT_EQ(ZoomAfter("Enlarge"), 2);
-  EXPECT_EQ(StatusText(), "") << "the note outlived the limit";
-}
-
-TEST_F(ZoomTest, ChangeSizeGoesBackToZoomOne) {
-  ZoomAfter("Enlarge");
+  };
+  EXPECT_EQ(zoomAfter("Reduce"), 1);
+  EXPECT_THAT(Str(cw_.statusBox->label()), HasSubstr("smallest size"));
+  EXPECT_EQ(zoomAfter("Enlarge"), 2);
+  EXPECT_EQ(Str(cw_.statusBox->label()), "") << "the note outlived the limit";
+  EXPECT_EQ(zoomAfter("Enlarge"), 4);
+  for (int i = 0; i < 4; ++i) zoomAfter("Enlarge");
+  const int screen = std::min(Fl::w(), Fl::h());
+  EXPECT_LE(displayZoom * 63, screen);
+  EXPECT_GT(displayZoom * 2 * 63, screen);
+  EXPECT_THAT(Str(cw_.statusBox->label()), HasSubstr("largest size that fits the screen"));
   cw_.mapDimensionsChoice->value(3);  // "32x32 px"
   Click(cw_.changeSizeButton);
   EXPECT_EQ(heightmap.width(), 32);
-  EXPECT_EQ(displayZoom, 1);
+  EXPECT_EQ(displayZoom, 1) << "Change Size kept the zoom";
 }
 
-TEST_F(ControlWindowTest, LoadingAPictureShowsItsSizeInTheSizeChoice) {
-  const std::string good = ::testing::TempDir() + "cw_map_" + std::to_string(getpid()) + ".pgm";
-  Heightmap(63, 63, 1, 1, 77).save(good.c_str());
-  platform_.fake.openAnswers = {good};
-  Click(Tip("Load an Image"));
-  std::remove(good.c_str());
-  EXPECT_EQ(heightmap.width(), 63);
-  EXPECT_EQ(cw_.mapDimensionsChoice->value(), 2) << "the choice does not show 63x63";
-}
-
-// A file manager drops a percent-encoded URI with its line end; the load it
-// makes is undone in one step.
+// A file manager drops a percent-encoded URI with its line end; one undo takes the load back.
 TEST_F(ControlWindowTest, AFileDroppedOnEitherWindowLoadsAsOneUndoableStep) {
   const std::string file = ::testing::TempDir() + "cw dropped " + std::to_string(getpid()) + ".pgm";
   Heightmap(63, 63, 1, 1, 77).save(file.c_str());
@@ -160,6 +121,7 @@ TEST_F(ControlWindowTest, AFileDroppedOnEitherWindowLoadsAsOneUndoableStep) {
     target->handle(FL_PASTE);
     Fl::check();
     EXPECT_EQ(heightmap.width(), 63);
+    EXPECT_EQ(cw_.mapDimensionsChoice->value(), 2) << "the size choice does not show 63x63";
     Undo();
     EXPECT_EQ(heightmap, Heightmap(125, 125, 1, 1, 5));
   }
@@ -184,8 +146,11 @@ TEST(DroppedFilePath, TakesOneLocalFileDecodedAndRefusesTheRest) {
   }
 }
 
-// Showing starts a run: the settings, and the choices that show them, go back to the defaults.
+// Showing starts a run: the settings, and the choices that show them, go back to the defaults;
+// the rendering mode alone outlives the run.
 TEST_F(ControlWindowTest, ShowingStartsFromTheDefaults) {
+  renderMode = 1;
+  cw_.renderingModeChoice->value(0);
   maxWideness = 4096;
   cw_.maxWidenessChoice->value(4);
   currentTool = kBlurZone;
@@ -193,25 +158,15 @@ TEST_F(ControlWindowTest, ShowingStartsFromTheDefaults) {
   plasmaAlpha = 3.5;
   dilateTimes[0] = 7;
   cw_.show();
+  renderMode = 0;
+  EXPECT_EQ(cw_.renderingModeChoice->value(), 1) << "Color Shaded shown for the wireframe";
   EXPECT_EQ(maxWideness, 1024);
   EXPECT_EQ(cw_.maxWidenessChoice->value(), 2) << "the choice does not show 1024 units";
   EXPECT_EQ(currentTool, kFixDraw);
   EXPECT_EQ(displayZoom, 1);
   EXPECT_EQ(plasmaAlpha, 1.0);
   EXPECT_EQ(dilateTimes[0], 100);
-}
-
-// The rendering mode outlives the run: a new run's choice shows the one in use.
-TEST_F(ControlWindowTest, ShowingShowsTheRenderingModeInUse) {
-  renderMode = 1;
-  cw_.renderingModeChoice->value(0);
-  cw_.show();
-  renderMode = 0;
-  EXPECT_EQ(cw_.renderingModeChoice->value(), 1) << "Color Shaded shown for the wireframe";
-}
-
-// Colour map entries 0 (black), 19 and 7 (white), as the buttons are built.
-TEST_F(ControlWindowTest, ColourButtonsStartBlackGreyAndWhite) {
+  // Colour map entries 0 (black), 19 and 7 (white).
   EXPECT_THAT(std::vector<Fl_Color>({cw_.minColorButton->color(), cw_.midColorButton->color(),
                                      cw_.maxColorButton->color()}),
               ElementsAre(0, 19, 7));
@@ -237,7 +192,11 @@ TEST_F(ControlWindowTest, EverySettingThePreviewShowsRedrawsIt) {
          Fl::add_timeout(0.05, PickWhenShown);
          cw_.maxColorButton->do_callback();
        }}};
-  for (const auto& [name, act] : rows) EXPECT_TRUE(Redraws(act)) << "no redraw after " << name;
+  for (const auto& [name, act] : rows) {
+    preview_.clear_damage();
+    act();
+    EXPECT_NE(preview_.damage(), 0) << "no redraw after " << name;
+  }
 }
 
 }  // namespace

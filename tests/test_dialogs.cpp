@@ -1,5 +1,4 @@
-// The questions, the file chooser and the option dialogs as a person answers
-// them, and the host's --save report.
+// The question, the file chooser and the option dialogs as a person answers them.
 #include <FL/Fl.H>
 #include <FL/Fl_Choice.H>
 #include <FL/Fl_Double_Window.H>
@@ -45,19 +44,10 @@ Fl_Window* Chooser(const char* title = "Save Image file") {
   return nullptr;
 }
 
-// A dialog still shown after 20 seconds is hidden: a stuck dialog fails the test
-// instead of hanging it.
+// A stuck dialog fails the test instead of hanging it.
 void HideStuckDialog(void*) {
   if (Fl_Window* w = Fl::modal() ? Fl::modal() : Chooser()) w->hide();
 }
-
-struct QuestionCase {
-  std::string name;
-  int key;
-  bool yes;
-  platform::DefaultAnswer defaultAnswer;
-};
-void PrintTo(const QuestionCase& c, std::ostream* os) { *os << c.name; }
 
 struct Asked {
   int key;
@@ -72,35 +62,38 @@ void AnswerWhenShown(void* data) {
   Press(w, a->key);
 }
 
-class CloseQuestionTest : public ::testing::TestWithParam<QuestionCase> {};
-
-TEST_P(CloseQuestionTest, EnterGivesTheDefaultAndEscapeMeansNo) {
+// Enter gives the default answer; Escape means No.
+TEST(CloseQuestion, KeysGiveTheAnswerAPersonMeans) {
   ScreenTurn turn;
   unsetenv("RELIEVO_ASSUME_YES");
   std::string reason;
   ASSERT_TRUE(platform::Native().OpenDisplay(&reason)) << reason;
-  Asked asked{GetParam().key, ""};
-  Fl::add_timeout(0.05, AnswerWhenShown, &asked);
-  Fl::add_timeout(20, HideStuckDialog);
-  const bool yes =
-      platform::Native().AskYesNo("Warning", "Close the plug-in anyway?", GetParam().defaultAnswer);
-  EXPECT_EQ(asked.title, "Warning") << "the question was not shown, or under another title";
-  EXPECT_EQ(yes, GetParam().yes);
+  using platform::DefaultAnswer;
+  const struct {
+    const char* keys;
+    int key;
+    DefaultAnswer defaultAnswer;
+    bool yes;
+  } cases[] = {{"Enter", FL_Enter, DefaultAnswer::No, false},
+               {"Escape", FL_Escape, DefaultAnswer::No, false},
+               {"Enter where Yes is the default", FL_Enter, DefaultAnswer::Yes, true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.keys);
+    Asked asked{c.key, ""};
+    Fl::add_timeout(0.05, AnswerWhenShown, &asked);
+    Fl::add_timeout(20, HideStuckDialog);
+    const bool yes =
+        platform::Native().AskYesNo("Warning", "Close the plug-in anyway?", c.defaultAnswer);
+    Fl::remove_timeout(HideStuckDialog);
+    EXPECT_EQ(asked.title, "Warning") << "the question was not shown, or under another title";
+    EXPECT_EQ(yes, c.yes);
+  }
 }
 
-using platform::DefaultAnswer;
-INSTANTIATE_TEST_SUITE_P(
-    Answers, CloseQuestionTest,
-    ::testing::Values(QuestionCase{"Enter", FL_Enter, false, DefaultAnswer::No},
-                      QuestionCase{"Escape", FL_Escape, false, DefaultAnswer::No},
-                      QuestionCase{"EnterWhereYesIsDefault", FL_Enter, true, DefaultAnswer::Yes}),
-    [](const testing::TestParamInfo<QuestionCase>& i) { return i.param.name; });
-
-// What the person types in the chooser once it is shown, key by key ('\r' is
-// Enter), then Enter.
+// What the person types in the chooser once it is shown, key by key ('\r' is Enter), then Enter.
 struct Entry {
   std::string name, text;
-  std::string expected;  // under the folder the chooser opens in, unless absolute
+  std::string expected;  // under the folder the chooser opens in
 };
 void PrintTo(const Entry& e, std::ostream* os) { *os << e.name; }
 
@@ -118,41 +111,35 @@ void TypeWhenShown(void* data) {
   }
 }
 
-class ChooserTest : public ::testing::TestWithParam<Entry> {
- protected:
-  void SetUp() override {
-    std::filesystem::create_directories(folder_.path / "a" / "b");
-    std::filesystem::current_path(folder_.path);  // the chooser opens in the working folder
-  }
-  void TearDown() override { std::filesystem::current_path(previous_); }
-  const std::filesystem::path previous_ = std::filesystem::current_path();
-  ScratchFolder folder_;
-};
+class ChooserTest : public ::testing::TestWithParam<Entry> {};
 
 TEST_P(ChooserTest, GivesExactlyTheFileTyped) {
   ScreenTurn turn;
   std::string reason;
   ASSERT_TRUE(platform::Native().OpenDisplay(&reason)) << reason;
-  const std::string folder = folder_.path.string();
+  ScratchFolder scratch;
+  std::filesystem::create_directories(scratch.path / "a" / "b");
+  const std::filesystem::path previous = std::filesystem::current_path();
+  std::filesystem::current_path(scratch.path);  // the chooser opens in the working folder
+  const std::string folder = scratch.path.string();
   Entry entry = GetParam();
-  for (std::string* s : {&entry.text, &entry.expected})
-    if (s->rfind("<folder>", 0) == 0) s->replace(0, 8, folder);
+  if (entry.text.rfind("<folder>", 0) == 0) entry.text.replace(0, 8, folder);
   Fl::add_timeout(0.05, TypeWhenShown, &entry.text);
   Fl::add_timeout(20, HideStuckDialog);
   std::string path;
   EXPECT_TRUE(platform::Native().SaveFileDialog("Save Image file", {}, &path));
-  EXPECT_EQ(path, entry.expected[0] == '/' ? entry.expected : folder + "/" + entry.expected);
+  std::filesystem::current_path(previous);
+  EXPECT_EQ(path, folder + "/" + entry.expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Typed, ChooserTest,
-    ::testing::Values(Entry{"WholePath", "<folder>/a/b/name.qmf", "<folder>/a/b/name.qmf"},
+    ::testing::Values(Entry{"WholePath", "<folder>/a/b/name.qmf", "a/b/name.qmf"},
                       Entry{"FolderAndName", "a/b/name.bmp", "a/b/name.bmp"},
                       Entry{"FolderOpenedThenName", "a\rname.bmp", "a/name.bmp"}),
     [](const testing::TestParamInfo<Entry>& i) { return i.param.name; });
 
-// Each line of the filter choice, as the closed choice draws it: the text must
-// fit left of the 20-pixel arrow button, inside the choice's frame.
+// Each line of the filter choice must fit left of the closed choice's 20-pixel arrow button.
 void MeasureFilterLines(void* data) {
   auto* cut = static_cast<std::vector<std::string>*>(data);
   Fl_Window* w = Chooser("Load Image file");
@@ -222,8 +209,7 @@ class OptionSliderTest : public ::testing::TestWithParam<Slider> {
   ScreenTurn turn_;
 };
 
-// The dialog shows the value in use, not its built-in one, and Apply stores the
-// slider into that value only.
+// The dialog shows the value in use, not its built-in one; Apply stores the slider there only.
 TEST_P(OptionSliderTest, EditsTheValueInUseAlone) {
   const Slider& s = GetParam();
   Values options = {3.5, 0.5, 640, 77, 65, 4, 2.5, 2, 61, 62, 63, 64};
@@ -257,7 +243,7 @@ TEST(OptionDialogs, NoiseTypeLabelStaysOffTheDialogsEdge) {
   Fl_Double_Window* dialog = showNoiseOptions();
   auto* type = static_cast<Fl_Choice*>(Named(dialog, "Noise Type:"));
   fl_font(type->labelfont(), type->labelsize());
-  // Drawn right-aligned 3 pixels left of the choice: its left end must leave a margin.
+  // Drawn right-aligned 3 pixels left of the choice.
   EXPECT_GE(type->x() - 3 - fl_width(type->label()), 4) << "at size " << type->labelsize();
   dialog->hide();
 }

@@ -1,5 +1,4 @@
-// Whole runs in-process: their windows and places, the editor's pump, the history keys of
-// every window, and the ways a run ends, asks or fails.
+// Whole runs in-process: windows, the editor's pump, history keys, and how a run ends or fails.
 #include <FL/Fl.H>
 #include <FL/Fl_Choice.H>
 #include <FL/Fl_Window.H>
@@ -19,9 +18,7 @@
 #include "plugin/plugin_run.h"
 #include "plugin/views.h"
 #include "preview/my_gl_win.h"
-#include "tests/support/fake_platform.h"
 #include "tests/support/run_steps.h"
-#include "tests/support/screen_turn.h"
 #include "ui/control_window.h"
 
 namespace {
@@ -31,14 +28,9 @@ using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 using ::testing::SizeIs;
 
-class PluginRun : public ::testing::Test {
- protected:
-  ScreenTurn turn;
-  ScopedFakePlatform platform;
-  FakePlatform& fake = platform.fake;
-};
-class EditorPump : public PluginRun {};
-class TerrainHistory : public PluginRun {};
+using PluginRun = RunTest;
+using EditorPump = RunTest;
+using TerrainHistory = RunTest;
 
 TEST_F(PluginRun, PreviewResizesFreelyDownTo300) {
   XSizeHints hints{};
@@ -47,31 +39,24 @@ TEST_F(PluginRun, PreviewResizesFreelyDownTo300) {
   EXPECT_TRUE(hints.flags & PMinSize) << "no minimum size";
   EXPECT_EQ(hints.min_width, 300);
   EXPECT_EQ(hints.min_height, 300);
-  // Without a size range of its own the toolkit pins the window at its first size.
   if (hints.flags & PMaxSize) {
     EXPECT_GT(hints.max_width, 300) << "the preview cannot grow";
   }
 }
 
-// Moved over the control window, then the editor grows: the preview stays.
-TEST_F(PluginRun, AWindowTheUserMovedIsNotPlacedAgain) {
+// The preview moved over the control window, then the editor near the work area's right edge.
+TEST_F(PluginRun, EnlargeRespectsTheWindowsTheUserMoved) {
   InRun([] {
     const int x = previewWindow->x() + 100, y = previewWindow->y() + 300;
     previewWindow->position(x, y);
     controlWindow->Enlarge(nullptr, nullptr);
     EXPECT_EQ(previewWindow->x(), x) << "the moved preview was placed again";
     EXPECT_EQ(previewWindow->y(), y);
-  });
-}
-
-// Moved by the user near the right edge, the editor has no room there to grow.
-TEST_F(PluginRun, EnlargeStopsWhereTheEditorWouldLeaveTheWorkArea) {
-  InRun([] {
     int ax, ay, aw, ah;
     Fl::screen_work_area(ax, ay, aw, ah, 0);
-    editorDisplay->move(ax + aw - heightmap.width() - 20, ay);
+    editorDisplay->move(ax + aw - editorDisplay->width() - 20, ay);
     controlWindow->Enlarge(nullptr, nullptr);
-    EXPECT_EQ(displayZoom, 1) << "enlarged past the work area's right edge";
+    EXPECT_EQ(displayZoom, 2) << "enlarged past the work area's right edge";
   });
 }
 
@@ -90,21 +75,18 @@ void ExpectRunSaysOnce(FakePlatform& fake, const std::function<void()>& run, con
   }
 }
 
-TEST_F(PluginRun, WithoutAScreenLeavesTheMapWithAReason) {
-  fake.displayFailure = "no X display is set";
+// First no screen at all, then one the toolkit opens but CImg, connecting on its first window
+// only, cannot.
+TEST_F(PluginRun, ARunThatCannotOpenItsWindowsLeavesTheMapWithAReason) {
+  if (cimg::X11_attr().display) GTEST_SKIP() << "CImg is connected already";
   heightmap.assign(63, 63, 1, 1, 9);
   const Heightmap before = heightmap;
+  fake.displayFailure = "no X display is set";
   ExpectRunSaysOnce(
       fake, [] { RunWithSteps({}); }, "no X display is set", false);
-  EXPECT_EQ(heightmap, before) << "the start-up terrain changed the map";
-}
-
-// CImg connects to the screen on its first window only; here that fails.
-TEST_F(PluginRun, AnEditorThatCannotOpenReleasesCImgsLock) {
-  if (cimg::X11_attr().display) GTEST_SKIP() << "CImg is connected already";
+  EXPECT_EQ(heightmap, before) << "the start-up terrain changed the map without a screen";
+  fake.displayFailure.reset();
   fl_open_display();
-  heightmap.assign(63, 63, 1, 1, 9);
-  const Heightmap before = heightmap;
   const std::string display = getenv("DISPLAY");
   unsetenv("DISPLAY");
   auto run = [&] {
@@ -112,7 +94,7 @@ TEST_F(PluginRun, AnEditorThatCannotOpenReleasesCImgsLock) {
     setenv("DISPLAY", display.c_str(), 1);
   };
   ExpectRunSaysOnce(fake, run, "Failed to open X11 display");
-  EXPECT_EQ(heightmap, before) << "the start-up terrain changed the map";
+  EXPECT_EQ(heightmap, before) << "the start-up terrain changed the map without an editor";
   EXPECT_EQ(cimg::mutex(14, 2), 0) << "CImg's window lock was left held";  // tried, not waited on
   cimg::mutex(14, 0);
 }
@@ -130,15 +112,19 @@ TEST_F(PluginRun, FreeImageWarningsAreCutToTheirBuffer) {
   EXPECT_EQ(fake.messages[0].text, "13 : " + std::string(1018, 'x'));
 }
 
-// Neither the start-up terrain nor an exported change is unsaved work.
+// Neither the start-up terrain nor an exported change is unsaved work; a cancelled export
+// is not announced.
 TEST_F(PluginRun, ClosingSavedTerrainAsksNothing) {
   const std::string qmf = testing::TempDir() + "saved-" + std::to_string(getpid()) + ".qmf";
-  fake.saveAnswers = {qmf};
+  fake.saveAnswers = {std::nullopt, qmf};
   for (bool exported : {false, true}) {
     SCOPED_TRACE(exported ? "after an export" : "at the start");
     RunWithSteps({[&] {
       if (exported) {
         Change(Heightmap(16, 16, 1, 1, 7));
+        exportRequest = 1;
+        ASSERT_TRUE(WaitUntil([&] { return !fake.saveDialogs.empty(); })) << "no save dialog";
+        EXPECT_THAT(fake.messages, IsEmpty()) << "the cancelled export was announced";
         exportRequest = 1;
         ASSERT_TRUE(WaitUntil([&] { return !fake.messages.empty(); })) << "no word of it";
       }
@@ -147,15 +133,6 @@ TEST_F(PluginRun, ClosingSavedTerrainAsksNothing) {
     EXPECT_THAT(fake.questions, IsEmpty());
   }
   EXPECT_EQ(std::remove(qmf.c_str()), 0) << "nothing exported";
-}
-
-TEST_F(PluginRun, ACancelledExportIsNotAnnounced) {
-  fake.saveAnswers = {std::nullopt};
-  InRun([&] {
-    exportRequest = 1;
-    ASSERT_TRUE(WaitUntil([&] { return !fake.saveDialogs.empty(); })) << "no save dialog";
-    EXPECT_THAT(fake.messages, IsEmpty());
-  });
 }
 
 TEST_F(PluginRun, AFailedHandOffKeepsTheRun) {
@@ -181,11 +158,13 @@ void Pass() {  // one pump pass
   EditorIdle(nullptr);
 }
 
-// Brush size 3 covers 47..53. Red at 0.1 over grey 100 gives (0.1 * 255 + 0.9 *
-// 100, 90, 90); the display stretches 90..115 to 0..255.
-TEST_F(EditorPump, ShowsTheBrushAsAFaintRedSquare) {
+// Brush size 3 covers 47..53. Red at 0.1 over grey 100 gives (0.1 * 255 + 0.9 * 100, 90, 90),
+// which the display stretches from 90..115 to 0..255.
+TEST_F(EditorPump, TheBrushActsUnderThePointerOnly) {
   InRun([] {
     heightmap.fill(100);
+    currentTool = kPaintPlainBrush;
+    brushHeight = 200;
     PointAt(50, 50, 0);
     Pass();
     cimg_library::CImg<unsigned char> shown;
@@ -201,17 +180,7 @@ TEST_F(EditorPump, ShowsTheBrushAsAFaintRedSquare) {
       EXPECT_NEAR(shown(p.x, p.y, 0, 1), p.g, 3);
       EXPECT_NEAR(shown(p.x, p.y, 0, 2), p.b, 3);
     }
-  });
-}
-
-// CImg reads -1 off the window but keeps the button bits: the brush would sit
-// on the top-left corner.
-TEST_F(EditorPump, AButtonHeldOffTheWindowDrawsNothing) {
-  InRun([] {
-    heightmap.fill(100);
-    currentTool = kPaintPlainBrush;
-    brushHeight = 200;
-    // The bottom-right corner of the screen, where no run window is placed.
+    // Off the window CImg reads -1 but keeps the button: the brush would sit top left.
     XWarpPointer(fl_display, 0, RootWindow(fl_display, fl_screen), 0, 0, 0, 0,
                  DisplayWidth(fl_display, fl_screen) - 2, DisplayHeight(fl_display, fl_screen) - 2);
     XSync(fl_display, False);
@@ -219,15 +188,8 @@ TEST_F(EditorPump, AButtonHeldOffTheWindowDrawsNothing) {
     editorDisplay->set_button(1);
     Pass();
     EXPECT_THAT(heightmap, ::testing::Each(100)) << "drew off the window";
-  });
-}
-
-// At zoom 2 the brush's 7 x 7 around display pixel (200, 200) is around sample (100, 100).
-TEST_F(EditorPump, TheLeftButtonDrawsUnderThePointerAtTheZoom) {
-  InRun([] {
+    // At zoom 2 the brush around display pixel (200, 200) covers samples 97..103.
     heightmap.fill(10);
-    currentTool = kPaintPlainBrush;
-    brushHeight = 200;
     displayZoom = 2;
     ResizeEditor(498, 498);
     PointAt(200, 200, 1);
@@ -238,16 +200,12 @@ TEST_F(EditorPump, TheLeftButtonDrawsUnderThePointerAtTheZoom) {
   });
 }
 
-TEST_F(EditorPump, RedrawsADamagedPreviewWhole) {
+// An exposed preview and an editor the window manager resized.
+TEST_F(EditorPump, RepairsWhatTheWindowSystemDisturbs) {
   InRun([] {
     previewWindow->clear_damage(FL_DAMAGE_EXPOSE);
     EditorIdle(nullptr);
-    EXPECT_EQ(previewWindow->damage() & FL_DAMAGE_ALL, FL_DAMAGE_ALL);
-  });
-}
-
-TEST_F(EditorPump, KeepsTheEditorAtItsOwnSize) {
-  InRun([] {
+    EXPECT_EQ(previewWindow->damage() & FL_DAMAGE_ALL, FL_DAMAGE_ALL) << "not redrawn whole";
     const int side = editorDisplay->width();
     XResizeWindow(fl_display, editorDisplay->_window, 400, 300);
     XSync(fl_display, False);
@@ -271,21 +229,15 @@ TEST_F(TerrainHistory, UndoBringsBackTheSizeWithItsChoice) {
   });
 }
 
-TEST_F(TerrainHistory, ANewChangeDropsTheRedoSteps) {
-  heightmap.assign(16, 16, 1, 1, 1);
-  Change(Heightmap(16, 16, 1, 1, 2));
-  Undo();
-  Change(Heightmap(16, 16, 1, 1, 3));
-  Redo();
-  EXPECT_EQ(int(heightmap(0, 0)), 3) << "redo brought back a step from before the new change";
-}
-
 // Each change a map of its own value: undoing all the way stops at the oldest step held.
-TEST_F(TerrainHistory, KeepsTheLatestStepsUpToItsBound) {
+TEST_F(TerrainHistory, HoldsOnlyTheLatestLineOfChanges) {
   heightmap.assign(16, 16, 1, 1, 0);
   for (int i = 1; i <= kHistorySteps + 1; ++i) Change(Heightmap(16, 16, 1, 1, i));
   for (int i = 0; i <= kHistorySteps; ++i) Undo();
   EXPECT_EQ(int(heightmap(0, 0)), 1) << "not " << kHistorySteps << " steps back";
+  Change(Heightmap(16, 16, 1, 1, 99));
+  Redo();
+  EXPECT_EQ(int(heightmap(0, 0)), 99) << "redo brought back a step from before the new change";
 }
 
 // A quick tap over the editor: every press and release before the pump looks at the keys.
@@ -305,8 +257,7 @@ void ToolkitKey(Fl_Window& window, char letter, bool shift) {
   Fl::e_state = 0;
 }
 
-// Three maps, the middle one current; a modal box keeps the keys typed under it, nor are
-// they acted on once it closes.
+// Three maps, the middle one current; keys typed under a modal box are dropped.
 TEST_F(TerrainHistory, KeysOfEveryWindowUndoAndRedo) {
   cimg_library::CImgDisplay display(16, 16, "editor", 0);
   Fl_Window window(120, 60, "controls"), box(120, 60, "Warning");

@@ -1,5 +1,4 @@
-// The recovery copy: its file format, when a run keeps and removes it, and
-// what the next run does with a copy a dead run left.
+// The recovery copy: its format, when a run keeps it, and what a run does with a dead run's.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -11,15 +10,12 @@
 
 #include "platform/session_lock.h"
 #include "plugin/recovery.h"
-#include "tests/support/fake_platform.h"
 #include "tests/support/files.h"
 #include "tests/support/run_steps.h"
-#include "tests/support/screen_turn.h"
 
 namespace fs = std::filesystem;
 using testing::ElementsAre;
 using testing::HasSubstr;
-using testing::IsEmpty;
 using testing::SizeIs;
 
 namespace {
@@ -79,15 +75,12 @@ std::string LeaveDeadRunsCopy(const std::string& bytes, const std::string& pid =
   return path;
 }
 
-class RecoveryRun : public testing::Test {
+class RecoveryRun : public RunTest {
  protected:
   void SetUp() override { SetRecoveryPeriod(0); }  // updates only when a test asks
-  ScreenTurn turn;
-  ScopedFakePlatform platform;
-  FakePlatform& fake = platform.fake;
 };
 
-TEST_F(RecoveryRun, CopyWaitsForTheStrokeToEnd) {
+TEST_F(RecoveryRun, CopyHoldsTheFinishedUnsavedWork) {
   InRun([] {
     Change(Ramp(249));
     UpdateRecoveryCopy();
@@ -98,14 +91,6 @@ TEST_F(RecoveryRun, CopyWaitsForTheStrokeToEnd) {
     FinishStroke();
     UpdateRecoveryCopy();
     EXPECT_EQ(CopyOnDisk(), Samples(heightmap)) << "the finished stroke is not in it";
-  });
-}
-
-TEST_F(RecoveryRun, SavedWorkRemovesTheCopy) {
-  InRun([] {
-    Change(Ramp(249));
-    UpdateRecoveryCopy();
-    ASSERT_TRUE(fs::exists(RecoveryCopyPath())) << "no copy of unsaved work";
     MarkSaved();
     UpdateRecoveryCopy();
     EXPECT_FALSE(fs::exists(RecoveryCopyPath())) << "kept after the work was saved";
@@ -124,27 +109,23 @@ TEST_F(RecoveryRun, AnsweringNoKeepsTheCopyUntilTheRunEndsNormally) {
   EXPECT_FALSE(fs::exists(left));
 }
 
-TEST_F(RecoveryRun, CopyOfARunThatIsStillAliveIsLeftAlone) {
-  const std::string alive = LeaveDeadRunsCopy(EncodeRecoveryCopy(Ramp(125), 3), "999999992");
+// The copy of a run still alive is left alone. One Ctrl+Z takes back the restore alone: the
+// run's start-up terrain comes back, not the map from before the run.
+TEST_F(RecoveryRun, DeadRunsMapIsRestoredAsAStepOfItsOwn) {
+  const std::string alive = LeaveDeadRunsCopy(EncodeRecoveryCopy(Ramp(63), 3), "999999992");
   platform::SessionLock held;
   ASSERT_TRUE(held.Acquire(Folder() + "/recovery-999999992.lock"));
-  RunWithSteps({EndRun});
-  EXPECT_THAT(fake.questions, IsEmpty());
-  EXPECT_TRUE(fs::exists(alive));
-}
-
-// One Ctrl+Z takes back the restore alone: the run's start-up terrain comes
-// back, not the map from before the run.
-TEST_F(RecoveryRun, DeadRunsMapIsRestoredAsAStepOfItsOwn) {
   LeaveDeadRunsCopy(EncodeRecoveryCopy(Ramp(125), 3));
   heightmap.assign(249, 249, 1, 1, 9);
   const Heightmap beforeRun = heightmap;
   InRun([&] {
-    ASSERT_THAT(fake.questionDefaults, ElementsAre(platform::DefaultAnswer::Yes));
+    ASSERT_THAT(fake.questionDefaults, ElementsAre(platform::DefaultAnswer::Yes))
+        << "not one question, for the dead run's copy alone";
     EXPECT_EQ(Samples(heightmap), Samples(Ramp(125))) << "not restored";
     Undo();
     EXPECT_NE(heightmap, beforeRun) << "Ctrl+Z went past the start-up terrain";
   });
+  EXPECT_TRUE(fs::exists(alive)) << "a live run's copy was removed";
 }
 
 }  // namespace

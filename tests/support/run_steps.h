@@ -12,6 +12,8 @@
 #include "plugin/exports.h"
 #include "plugin/plugin_state.h"
 #include "plugin/terrain_history.h"
+#include "tests/support/fake_platform.h"
+#include "tests/support/screen_turn.h"
 
 // Processes events until pred() holds or `seconds` have passed on the clock; returns pred().
 inline bool WaitUntil(const std::function<bool()>& pred, double seconds = 10.0) {
@@ -58,3 +60,11 @@ inline void RunWithSteps(const std::vector<std::function<void()>>& steps, double
 
 // Runs `scenario` as the one step of a run, which then ends.
 inline void InRun(const std::function<void()>& scenario) { RunWithSteps({scenario, EndRun}); }
+
+// A test that runs the plug-in: the screen to itself and a scripted platform.
+class RunTest : public ::testing::Test {
+ protected:
+  ScreenTurn turn;
+  ScopedFakePlatform platform;
+  FakePlatform& fake = platform.fake;
+};
