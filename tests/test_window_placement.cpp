@@ -56,7 +56,7 @@ TEST_P(PlaceSideBySideTest, KeepsEveryTitleBarOnTheArea) {
 INSTANTIATE_TEST_SUITE_P(
     Areas, PlaceSideBySideTest,
     ::testing::Values(Case{"RowOnAWideScreen", kArea, 249, true},
-                      Case{"ColumnForAnEditorTooWideForTheRow", kArea, 498, true},
+                      Case{"ColumnForAnEditorTooWideForTheRow", kArea, 747, true},
                       Case{"NeitherOnASmallScreen", {0, 0, 800, 600}, 498, false},
                       Case{"NeitherForAnEditorLargerThanTheArea", kArea, 996, false},
                       Case{"NeitherOnAnAreaRightOfAPanel", {64, 0, 640, 1024}, 249, false}),
