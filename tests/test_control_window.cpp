@@ -130,7 +130,7 @@ TEST_F(ControlWindowTest, AFileDroppedOnEitherWindowLoadsAsOneUndoableStep) {
 }
 
 // "" where the drop must be refused, with a reason and no path.
-TEST(DroppedFilePath, TakesOneLocalFileDecodedAndRefusesTheRest) {
+TEST(DroppedFilePath, AcceptsOnlyOneLocalFileWithItsNameDecoded) {
   const std::pair<std::string, std::string> rows[] = {
       {"file:///maps/a%20b%25c%zz.png\r\n", "/maps/a b%c%zz.png"},
       {"C:\\maps\\100%41.png\r\n", "C:\\maps\\100%41.png"},

@@ -246,7 +246,7 @@ TEST_F(Files, TemporaryFileIsANewFileInTheTemporaryFolder) {
   EXPECT_THAT(load.message, HasSubstr(gone)) << "the folder where it could not be made";
 }
 
-TEST_F(Files, AFailedExportIsWarnedOfAndReportedAsFailed) {
+TEST_F(Files, AFailedExportIsReportedToTheUserAsToTheCaller) {
   heightmap = Ramp(63);
   fake.saveAnswers = {folder / "missing/map.qmf"};
   EXPECT_EQ(ExportToFile(), 0);
