@@ -302,6 +302,7 @@ class Worker:
             failed = self.failed_tests() if code else []
             verdict, detail = ("caught", "%d tests fail" % len(failed)) if code else (
                 "missed", "no test of the pattern fails")
+        else:
             code, _, failed = self.run_suite(first_tests(m["file"]), killers, timeout=limit)
             if code is None:
                 verdict, detail = "caught", "time-out"
