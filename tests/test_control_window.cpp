@@ -13,6 +13,7 @@
 #include "plugin/plugin_state.h"
 #include "plugin/terrain_history.h"
 #include "preview/my_gl_win.h"
+#include "terrain/heightmap_ops.h"
 #include "tests/support/fake_platform.h"
 #include "tests/support/screen_turn.h"
 #include "tests/support/widgets.h"
@@ -156,6 +157,7 @@ TEST_F(ControlWindowTest, ShowingStartsFromTheDefaults) {
   currentTool = kBlurZone;
   displayZoom = 4;
   plasmaAlpha = 3.5;
+  noiseType = kUniform;
   dilateTimes[0] = 7;
   cw_.show();
   renderMode = 0;
@@ -165,6 +167,7 @@ TEST_F(ControlWindowTest, ShowingStartsFromTheDefaults) {
   EXPECT_EQ(currentTool, kFixDraw);
   EXPECT_EQ(displayZoom, 1);
   EXPECT_EQ(plasmaAlpha, 1.0);
+  EXPECT_EQ(noiseType, kGaussian);
   EXPECT_EQ(dilateTimes[0], 100);
   // Colour map entries 0 (black), 19 and 7 (white).
   EXPECT_THAT(std::vector<Fl_Color>({cw_.minColorButton->color(), cw_.midColorButton->color(),
