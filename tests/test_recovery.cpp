@@ -16,6 +16,7 @@
 namespace fs = std::filesystem;
 using testing::ElementsAre;
 using testing::HasSubstr;
+using testing::IsEmpty;
 using testing::SizeIs;
 
 namespace {
@@ -109,23 +110,27 @@ TEST_F(RecoveryRun, AnsweringNoKeepsTheCopyUntilTheRunEndsNormally) {
   EXPECT_FALSE(fs::exists(left));
 }
 
-// The copy of a run still alive is left alone. One Ctrl+Z takes back the restore alone: the
-// run's start-up terrain comes back, not the map from before the run.
-TEST_F(RecoveryRun, DeadRunsMapIsRestoredAsAStepOfItsOwn) {
-  const std::string alive = LeaveDeadRunsCopy(EncodeRecoveryCopy(Ramp(63), 3), "999999992");
+TEST_F(RecoveryRun, CopyOfARunThatIsStillAliveIsLeftAlone) {
+  const std::string alive = LeaveDeadRunsCopy(EncodeRecoveryCopy(Ramp(125), 3), "999999992");
   platform::SessionLock held;
   ASSERT_TRUE(held.Acquire(Folder() + "/recovery-999999992.lock"));
+  RunWithSteps({EndRun});
+  EXPECT_THAT(fake.questions, IsEmpty()) << "a live run's copy was offered";
+  EXPECT_TRUE(fs::exists(alive));
+}
+
+// One Ctrl+Z takes back the restore alone: the run's start-up terrain comes back, not the map
+// from before the run.
+TEST_F(RecoveryRun, DeadRunsMapIsRestoredAsAStepOfItsOwn) {
   LeaveDeadRunsCopy(EncodeRecoveryCopy(Ramp(125), 3));
   heightmap.assign(249, 249, 1, 1, 9);
   const Heightmap beforeRun = heightmap;
   InRun([&] {
-    ASSERT_THAT(fake.questionDefaults, ElementsAre(platform::DefaultAnswer::Yes))
-        << "not one question, for the dead run's copy alone";
+    ASSERT_THAT(fake.questionDefaults, ElementsAre(platform::DefaultAnswer::Yes));
     EXPECT_EQ(Samples(heightmap), Samples(Ramp(125))) << "not restored";
     Undo();
     EXPECT_NE(heightmap, beforeRun) << "Ctrl+Z went past the start-up terrain";
   });
-  EXPECT_TRUE(fs::exists(alive)) << "a live run's copy was removed";
 }
 
 }  // namespace
