@@ -4,16 +4,17 @@
 The tree is copied into one separate build directory per worker (optimised
 lightly, no benchmarks, no sanitizers) and built once; then each worker takes
 the next fault, changes its copy's file, rebuilds incrementally, runs the
-tests, and restores the file. The tests run in three steps, each only when the
-one before passed: the tests that caught an earlier fault in the same file, the
-test files that exercise the changed folder (TESTED_BY), every other unit test,
-then the end-to-end runs. A failing or timed-out step means the fault was
+tests, and restores the file. The tests run in up to four steps, each only
+when the one before passed: the tests that caught an earlier fault in the same
+file, the test files that exercise the changed folder (TESTED_BY), every other
+unit test, then the end-to-end runs. A failing or timed-out step means the fault was
 caught, so a caught fault costs only the tests that catch it. Putting a file
 back reuses the object compiled from it before the first fault, instead of
 compiling it again. A fault whose text is no longer in the file (the code moved)
 is reported as stale and counted apart, as is one that does not compile.
 
 Usage: scripts/mutate.py [--only ID,...] [--list] [--dir build-mutate] [--jobs 2]
+                         [--matrix PATTERN]
 Run it on a display (make mutate starts a virtual one when none is set).
 """
 import argparse
@@ -193,7 +194,7 @@ def stop(signum, frame):
 class Worker:
     """One copy of the tree, its build and its log."""
 
-    def __init__(self, top, jobs):
+    def __init__(self, top, jobs, matrix=None):
         self.src = os.path.join(top, "src")
         self.bld = os.path.join(top, "build")
         os.makedirs(self.src, exist_ok=True)
@@ -201,8 +202,10 @@ class Worker:
         self.log_path = os.path.join(top, "mutate.log")
         self.log = open(self.log_path, "w")
         self.build_cmd = ["cmake", "--build", self.bld, "-j", str(jobs)]
+        # Two at a time: the GUI tests spend most of their time waiting for the X server.
+        self.ctest = ["ctest", "--test-dir", self.bld, "-j", "2"]
         self.kept = None  # (file, text, time, object, copy of the object) of the file changed
-        self.matrix = None  # a ctest pattern: run all its tests on each fault, see --matrix
+        self.matrix = matrix  # a ctest pattern: run all its tests on each fault, see --matrix
 
     def configure_and_build(self):
         code, _ = run(["cmake", "-S", self.src, "-B", self.bld, "-DCMAKE_BUILD_TYPE=None",
@@ -225,9 +228,7 @@ class Worker:
         """The steps in order, each only if the one before passed; returns the
         exit code of the last step run (None on time-out), the seconds taken and
         the tests that failed."""
-        # Two at a time: the GUI tests spend most of their time waiting for the X server.
-        ctest = ["ctest", "--test-dir", self.bld, "--stop-on-failure", "--output-on-failure",
-                 "-j", "2"]
+        ctest = self.ctest + ["--stop-on-failure", "--output-on-failure"]
         steps = []
         if killers:
             steps.append(ctest + ["-R", "^(%s)$" % "|".join(re.escape(k) for k in killers)])
@@ -259,7 +260,7 @@ class Worker:
         kept = os.path.join(os.path.dirname(self.bld), "kept.o")
         if obj:
             shutil.copyfile(obj, kept)
-        self.kept = (rel, text, os.stat(path).st_mtime_ns, obj if obj else None, kept)
+        self.kept = (rel, text, os.stat(path).st_mtime_ns, obj, kept)
 
     def put_back(self):
         """Restores the kept file. Its old time and a fresh copy of its old object
@@ -297,8 +298,7 @@ class Worker:
             verdict, detail = "no-build", "does not compile"
         elif self.matrix:
             # Every test of the pattern, none skipped: which of them catch this fault.
-            code, _ = run(["ctest", "--test-dir", self.bld, "-j", "2", "-R", self.matrix],
-                          timeout=limit, log=self.log)
+            code, _ = run(self.ctest + ["-R", self.matrix], timeout=limit, log=self.log)
             failed = self.failed_tests() if code else []
             verdict, detail = ("caught", "%d tests fail" % len(failed)) if code else (
                 "missed", "no test of the pattern fails")
@@ -344,8 +344,8 @@ def main():
     began = time.monotonic()
     jobs = max(1, min(args.jobs, len(mutants)))
     # Each copy builds with one compiler per core it gets.
-    workers = [Worker(os.path.join(args.dir, "w%d" % i), 1 if jobs > 1 else args.jobs)
-               for i in range(jobs)]
+    workers = [Worker(os.path.join(args.dir, "w%d" % i), 1 if jobs > 1 else args.jobs,
+                      args.matrix) for i in range(jobs)]
     print("building %d unchanged cop%s in %s ..." % (jobs, "y" if jobs == 1 else "ies", args.dir),
           flush=True)
     errors = [None] * jobs
@@ -359,8 +359,6 @@ def main():
         sys.exit(next(e for e in errors if e))
     print("  built in %.0f s; running the suite on one ..." % (time.monotonic() - began),
           flush=True)
-    for w in workers:
-        w.matrix = args.matrix
     code, clean, _ = workers[0].run_suite()
     if code != 0:
         sys.exit("the suite fails without any mutant, see " + workers[0].log_path)
