@@ -15,6 +15,7 @@
 #include "plugin/plugin_state.h"
 #include "tests/support/fake_platform.h"
 #include "tests/support/files.h"
+#include "tests/support/heightmaps.h"
 #include "ui/control_window.h"
 
 namespace fs = std::filesystem;
@@ -23,8 +24,6 @@ using ::testing::AllOf;
 using ::testing::HasSubstr;
 
 namespace {
-
-Heightmap Ramp(int side) { return Heightmap(side, side, 1, 1).fill("(2 * x + y) % 256", true); }
 
 // Short runs along x, for the run-length coders.
 unsigned Runs(int x, int y, int c) { return unsigned(x / 6 * 37 + y * 11 + c * 50) % 256; }
@@ -191,9 +190,9 @@ TEST_F(Files, FifoIsRefusedNotWaitedOn) {
 
 TEST_F(Files, LoadImageCommandWarnsOnceOfAFailure) {
   fake.openAnswers = {Write("text.bmp", "not an image")};
-  heightmap = Ramp(63);
+  heightmap = Varied(63);
   ControlWindow().LoadImage(nullptr, nullptr);
-  EXPECT_EQ(heightmap, Ramp(63));
+  EXPECT_EQ(heightmap, Varied(63));
   ASSERT_EQ(fake.messages.size(), 1u);
   EXPECT_EQ(fake.messages[0].title, "Warning");
   EXPECT_THAT(fake.messages[0].text, HasSubstr("could not be read"));
@@ -219,7 +218,7 @@ TEST_F(Files, ImageSavesThatCannotBeDoneAreRefused) {
   const std::pair<std::string, std::string> rows[] = {{psd, "read"},
                                                       {folder / "gone/map.png", strerror(ENOENT)}};
   for (const auto& [path, why] : rows) {
-    const ImageFileResult r = SaveImageFile(path, Ramp(63));
+    const ImageFileResult r = SaveImageFile(path, Varied(63));
     EXPECT_FALSE(r.ok) << path;
     EXPECT_THAT(r.message, HasSubstr(why));
   }
@@ -247,7 +246,7 @@ TEST_F(Files, TemporaryFileIsANewFileInTheTemporaryFolder) {
 }
 
 TEST_F(Files, AFailedExportIsReportedToTheUserAsToTheCaller) {
-  heightmap = Ramp(63);
+  heightmap = Varied(63);
   fake.saveAnswers = {folder / "missing/map.qmf"};
   EXPECT_EQ(ExportToFile(), 0);
   ASSERT_EQ(fake.messages.size(), 1u);
@@ -259,7 +258,7 @@ TEST_F(Files, AFailedExportIsReportedToTheUserAsToTheCaller) {
 std::vector<std::string> received;
 
 TEST_F(Files, HandOffGivesTheHostTheTextWithItsNulInOneCall) {
-  heightmap = Ramp(63);
+  heightmap = Varied(63);
   hostCallback = [](PluginCallbackData d) {
     received.push_back(std::to_string(d.kind) + std::string(d.text, d.size));
   };

@@ -11,6 +11,7 @@
 #include "platform/session_lock.h"
 #include "plugin/recovery.h"
 #include "tests/support/files.h"
+#include "tests/support/heightmaps.h"
 #include "tests/support/run_steps.h"
 
 namespace fs = std::filesystem;
@@ -20,12 +21,6 @@ using testing::IsEmpty;
 using testing::SizeIs;
 
 namespace {
-
-Heightmap Ramp(int side) {
-  Heightmap map(side, side, 1, 1, 0);
-  cimg_forXY(map, x, y) map(x, y) = static_cast<unsigned char>(x * 7 + y * 3);
-  return map;
-}
 
 std::string Samples(const Heightmap& map) {
   return std::string(map.data(), map.data() + map.size());
@@ -48,7 +43,7 @@ TEST(RecoveryFormat, DamagedCopiesAreRefusedWithTheirReason) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.damage);
-    std::string bytes = EncodeRecoveryCopy(Ramp(63), 1);
+    std::string bytes = EncodeRecoveryCopy(Varied(63), 1);
     c.spoil(bytes);
     RecoveryCopy copy;
     std::string why;
@@ -83,12 +78,12 @@ class RecoveryRun : public RunTest {
 
 TEST_F(RecoveryRun, CopyHoldsTheFinishedUnsavedWork) {
   InRun([] {
-    Change(Ramp(249));
+    Change(Varied(249));
     UpdateRecoveryCopy();
     StrokePass();
     heightmap(5, 5) = 99;
     UpdateRecoveryCopy();
-    EXPECT_EQ(CopyOnDisk(), Samples(Ramp(249))) << "written in the middle of a stroke";
+    EXPECT_EQ(CopyOnDisk(), Samples(Varied(249))) << "written in the middle of a stroke";
     FinishStroke();
     UpdateRecoveryCopy();
     EXPECT_EQ(CopyOnDisk(), Samples(heightmap)) << "the finished stroke is not in it";
@@ -100,7 +95,7 @@ TEST_F(RecoveryRun, CopyHoldsTheFinishedUnsavedWork) {
 
 // Offered or not, a normal end removes it.
 TEST_F(RecoveryRun, AnsweringNoKeepsTheCopyUntilTheRunEndsNormally) {
-  const std::string left = LeaveDeadRunsCopy(EncodeRecoveryCopy(Ramp(125), 3));
+  const std::string left = LeaveDeadRunsCopy(EncodeRecoveryCopy(Varied(125), 3));
   fake.yesNoAnswers = {false};
   InRun([&] {
     EXPECT_THAT(fake.questions, SizeIs(1));
@@ -111,7 +106,7 @@ TEST_F(RecoveryRun, AnsweringNoKeepsTheCopyUntilTheRunEndsNormally) {
 }
 
 TEST_F(RecoveryRun, CopyOfARunThatIsStillAliveIsLeftAlone) {
-  const std::string alive = LeaveDeadRunsCopy(EncodeRecoveryCopy(Ramp(125), 3), "999999992");
+  const std::string alive = LeaveDeadRunsCopy(EncodeRecoveryCopy(Varied(125), 3), "999999992");
   platform::SessionLock held;
   ASSERT_TRUE(held.Acquire(Folder() + "/recovery-999999992.lock"));
   RunWithSteps({EndRun});
@@ -122,12 +117,12 @@ TEST_F(RecoveryRun, CopyOfARunThatIsStillAliveIsLeftAlone) {
 // One Ctrl+Z takes back the restore alone: the run's start-up terrain comes back, not the map
 // from before the run.
 TEST_F(RecoveryRun, DeadRunsMapIsRestoredAsAStepOfItsOwn) {
-  LeaveDeadRunsCopy(EncodeRecoveryCopy(Ramp(125), 3));
+  LeaveDeadRunsCopy(EncodeRecoveryCopy(Varied(125), 3));
   heightmap.assign(249, 249, 1, 1, 9);
   const Heightmap beforeRun = heightmap;
   InRun([&] {
     ASSERT_THAT(fake.questionDefaults, ElementsAre(platform::DefaultAnswer::Yes));
-    EXPECT_EQ(Samples(heightmap), Samples(Ramp(125))) << "not restored";
+    EXPECT_EQ(Samples(heightmap), Samples(Varied(125))) << "not restored";
     Undo();
     EXPECT_NE(heightmap, beforeRun) << "Ctrl+Z went past the start-up terrain";
   });
