@@ -14,8 +14,7 @@ EDITOR, PREVIEW, CONTROL = "Heightmap", "Landscape 3D View", "Relievo Plugin Men
 HEIGHTMAP_TAB, LAND_TAB, PAINT_TAB = (220, 38), (330, 38), (407, 38)
 MAP_DIMENSIONS, GENERATE_MAP, CHANGE_SIZE = (222, 87), (85, 272), (340, 272)
 MAX_WIDENESS, PASS_TO_QUARN, EXPORT = (227, 87), (212, 202), (212, 239)
-CLEAR_ALL, ENLARGE, MOUNTAIN = (337, 287), (287, 135), (187, 100)
-REDUCE, LOAD_IMAGE = (337, 135), (87, 287)
+CLEAR_ALL, MOUNTAIN = (337, 287), (187, 100)
 EMPTY_SPOT = (10, 300)
 
 
@@ -209,36 +208,6 @@ class Suite:
         self.editor_side(125, '"Change Size" to "125x125 px"')
         self.placed("after Change Size")
 
-    def zoom_keeps_controls_put(self):
-        self.click(PAINT_TAB)
-        for side in (250, 500):
-            self.click(ENLARGE)
-            self.editor_side(side, '"Enlarge"')
-            control = self.placed(f"after Enlarge to {side}")
-        for side in (250, 125):
-            self.click(REDUCE)
-            self.editor_side(side, '"Reduce"')
-            self.placed(f"after Reduce to {side}", control)
-
-    def load_image(self):
-        """"Load Image" with the file's whole path typed into the dialog's name field."""
-        side, image = 125, os.path.join(self.work, "typed", "path", "ramp.pgm")
-        os.makedirs(os.path.dirname(image))
-        with open(image, "wb") as pgm:  # a ramp: the editor's image changes for certain
-            pgm.write(b"P5 %d %d 255\n" % (side, side) + bytes(x * 2 for _ in range(side)
-                                                                for x in range(side)))
-        control = self.frame(CONTROL)
-        self.click(LOAD_IMAGE)
-        dialog = self.wait("the file dialog", lambda: self.find("Load Image file"))
-        self.settled(dialog)
-        _, _, w, h = self.box(dialog)
-        self.point((w // 2, h // 2), dialog)  # the keys go to the window under the pointer
-        self.xdotool("type", "--delay", 20, image)
-        self.xdotool("key", "Return")
-        self.wait("the dialog to close", lambda: not self.find("Load Image file"))
-        self.editor_side(side, '"Load Image" (zoom 1 again)')
-        self.placed("after Load Image (the editor shrank)", control)
-
     def export_and_pass(self):
         self.click(LAND_TAB)
         self.pick(MAX_WIDENESS, 3)
@@ -321,8 +290,8 @@ class Suite:
         self.expect(self.host.returncode == 0, f"the host exited with {self.host.returncode}")
 
 
-STEPS = [Suite.first_run_sizes, Suite.zoom_keeps_controls_put, Suite.load_image,
-         Suite.export_and_pass, Suite.second_run_strokes_undone, Suite.endings]
+STEPS = [Suite.first_run_sizes, Suite.export_and_pass, Suite.second_run_strokes_undone,
+         Suite.endings]
 
 
 def run_steps(suite, steps, label):
