@@ -299,9 +299,13 @@ class Worker:
         elif self.matrix:
             # Every test of the pattern, none skipped: which of them catch this fault.
             code, _ = run(self.ctest + ["-R", self.matrix], timeout=limit, log=self.log)
-            failed = self.failed_tests() if code else []
-            verdict, detail = ("caught", "%d tests fail" % len(failed)) if code else (
-                "missed", "no test of the pattern fails")
+            failed = self.failed_tests() if code else []  # none recorded after a time-out
+            if code is None:
+                verdict, detail = "caught", "time-out"
+            elif code:
+                verdict, detail = "caught", "%d tests fail" % len(failed)
+            else:
+                verdict, detail = "missed", "no test of the pattern fails"
         else:
             code, _, failed = self.run_suite(first_tests(m["file"]), killers, timeout=limit)
             if code is None:
@@ -390,7 +394,9 @@ def main():
                 return
             with lock:
                 if args.matrix:
-                    matrix.append("%s: %s" % (m["id"], " ".join(sorted(failed)) or "-"))
+                    timed_out = verdict == "caught" and not failed
+                    names = " ".join(sorted(failed)) or ("(time-out)" if timed_out else "-")
+                    matrix.append("%s: %s" % (m["id"], names))
                 failed = [t for t in failed if not t.startswith("e2e")]  # slow: kept last
                 if failed:
                     killers[m["file"]] = list(dict.fromkeys(failed + known))
