@@ -288,32 +288,26 @@ class Worker:
         if count != 1:
             return "stale", "text not found" if count == 0 else "text found %d times" % count, []
         print("[%s] %s" % (m["id"], m["fault"]), file=self.log, flush=True)
-        start, failed = time.monotonic(), []
+        start = time.monotonic()
         path = os.path.join(self.src, m["file"])
         with open(path, "w", encoding="utf-8") as f:
             f.write(original.replace(m["find"], m["repl"]))
         code, took = run(self.build_cmd, log=self.log)
         print("  build: exit %s in %.1f s" % (code, took), file=self.log, flush=True)
         if code != 0:
-            verdict, detail = "no-build", "does not compile"
-        elif self.matrix:
+            return "no-build", "does not compile (%.0f s)" % (time.monotonic() - start), []
+        if self.matrix:
             # Every test of the pattern, none skipped: which of them catch this fault.
             code, _ = run(self.ctest + ["-R", self.matrix], timeout=limit, log=self.log)
             failed = self.failed_tests() if code else []  # none recorded after a time-out
-            if code is None:
-                verdict, detail = "caught", "time-out"
-            elif code:
-                verdict, detail = "caught", "%d tests fail" % len(failed)
-            else:
-                verdict, detail = "missed", "no test of the pattern fails"
         else:
             code, _, failed = self.run_suite(first_tests(m["file"]), killers, timeout=limit)
-            if code is None:
-                verdict, detail = "caught", "time-out"
-            elif code != 0:
-                verdict, detail = "caught", "tests fail"
-            else:
-                verdict, detail = "missed", "all tests pass"
+        if code is None:
+            verdict, detail = "caught", "time-out"
+        elif code != 0:
+            verdict, detail = "caught", "%d tests fail" % len(failed)
+        else:
+            verdict, detail = "missed", "no test fails"
         return verdict, detail + " (%.0f s)" % (time.monotonic() - start), failed
 
 
