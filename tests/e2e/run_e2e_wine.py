@@ -8,11 +8,12 @@ Usage: run_e2e_wine.py --build BUILD_WIN32 --linux-build BUILD"""
 import argparse, os, subprocess, sys, time  # noqa: E401
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from run_e2e import (CONTROL, EDITOR, EMPTY_SPOT, EXPORT, GENERATE_MAP, HEIGHTMAP_TAB,  # noqa: E402
-                     LAND_TAB, MOUNTAIN, PAINT_TAB, PASS_TO_QUARN, PREVIEW, Suite, run_steps)
+from run_e2e import (CLEAR_ALL, CONTROL, EDITOR, EMPTY_SPOT, EXPORT, GENERATE_MAP,  # noqa: E402
+                     HEIGHTMAP_TAB, LAND_TAB, MOUNTAIN, PAINT_TAB, PASS_TO_QUARN, PREVIEW, Suite,
+                     run_steps)
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-LOAD_IMAGE, CLOSE_PLUGIN, CLEAR_ALL = (87, 287), (212, 277), (337, 287)
+LOAD_IMAGE, CLOSE_PLUGIN = (87, 287), (212, 277)
 IMAGE = "grey.png"  # 100 x 80: a 125 x 125 map
 
 
